@@ -1,0 +1,40 @@
+// kivane2: the motion editor.
+#include <QApplication>
+#include <QStringList>
+#include <cstdlib>
+
+#include "shell/folders.h"
+#include "shell/project.h"
+#include "shell/startup.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/message_box.h"
+#include "shell/ui/screenshot.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  kv::MessageBoxHandler messageBoxes;
+  kv::setMessageHandler(&messageBoxes);
+
+  // QApplication has taken its own options out of the arguments by now.
+  kv::StartupOptions options;
+  options.programFolder = kv::programFolder();
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) options.arguments.push_back(arguments[i].toStdString());
+  options.localeId = kv::userLocaleId();
+
+  kv::EditorState state;
+  const kv::ProjectLoaders loaders = kv::defaultProjectLoaders();
+  kv::startUp(state, options, loaders);
+
+  int rc;
+  {
+    kv::MainWindow window(state);
+    if (const char* screenshot = std::getenv("KIVANE2_SCREENSHOT"); screenshot && *screenshot)
+      kv::saveScreenshotWhenPainted(&window, QString::fromLocal8Bit(screenshot));
+    window.show();
+    rc = app.exec();
+  }
+  kv::shutDown(state, true, loaders);
+  kv::setMessageHandler(nullptr);
+  return rc;
+}

@@ -1,0 +1,2 @@
+// Placeholder translation unit of the link library; it exports nothing yet.
+#include "tavlink.h"

@@ -1,0 +1,26 @@
+// The GUI's message handler: shows messages as message boxes, carrying a
+// question from a worker thread to the GUI thread and waiting for the answer.
+#pragma once
+
+#include <QObject>
+
+#include "shell/messages.h"
+
+class QWidget;
+
+namespace kv {
+
+class MessageBoxHandler : public QObject, public MessageHandler {
+  Q_OBJECT
+ public:
+  explicit MessageBoxHandler(QObject* parent = nullptr);
+  MessageAnswer ask(const Message& message) override;
+
+ private:
+  MessageAnswer showOnGuiThread(const Message& message);
+};
+
+// Shows one message box for `message`, owned by `owner` (may be none).
+MessageAnswer execMessageBox(const Message& message, QWidget* owner);
+
+}  // namespace kv
