@@ -119,6 +119,8 @@ class TextFile {
   std::string pending_;
 };
 
+void TextFileCloser::operator()(TextFile* file) const { delete file; }
+
 TextFileHandle openTextFile(const std::filesystem::path& path, std::string_view mode) {
   std::string m(mode);
   for (char& c : m) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -144,7 +146,7 @@ TextFileHandle openTextFile(const std::filesystem::path& path, std::string_view 
     ::close(fd);
     return nullptr;
   }
-  auto file = std::make_unique<TextFile>(fd, canRead, canWrite);
+  TextFileHandle file(new TextFile(fd, canRead, canWrite));
   if (m[0] == 'w') {
     file->write(std::string("\xFF\xFE", 2));
     file->position = 2;

@@ -31,7 +31,10 @@ inline constexpr size_t kNameFieldSize = 16;
 inline constexpr size_t kPathFieldSize = 260;
 
 class TextFile;
-using TextFileHandle = std::unique_ptr<TextFile>;
+struct TextFileCloser {
+  void operator()(TextFile* file) const;
+};
+using TextFileHandle = std::unique_ptr<TextFile, TextFileCloser>;
 
 // Opens a file. Mode (case-insensitive): first character "r" (existing file,
 // reading) or "w" (create or truncate, writes FF FE at once); "+" adds the
