@@ -89,13 +89,14 @@ bool readRecentLog(const fs::path& programFolder, std::vector<RecentProject>& li
 bool writeRecentLog(const fs::path& programFolder, std::vector<RecentProject>& list,
                     const std::u16string& modelName, const fs::path& projectFile) {
   // One entry per robot name: the new one replaces it, or pushes out the oldest.
+  const std::u16string name = fitField(modelName, kNameFieldSize);
   for (auto it = list.begin(); it != list.end(); ++it) {
-    if (it->robotName == modelName) {
+    if (it->robotName == name) {
       list.erase(it);
       break;
     }
   }
-  list.insert(list.begin(), RecentProject{fitField(modelName, kNameFieldSize), projectFile});
+  list.insert(list.begin(), RecentProject{name, projectFile});
   if (list.size() > kRecentProjectCount) list.resize(kRecentProjectCount);
 
   TaggedFileWriter out(programFolder / "rpjlog.dat");
