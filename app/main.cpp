@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <cstdlib>
 
+#include "display/ui/skin_images.h"
 #include "shell/folders.h"
 #include "shell/project.h"
 #include "shell/startup.h"
@@ -23,12 +24,13 @@ int main(int argc, char* argv[]) {
   options.localeId = kv::userLocaleId();
 
   kv::EditorState state;
-  const kv::ProjectLoaders loaders = kv::defaultProjectLoaders();
+  kv::SkinImages skins;
+  const kv::ProjectLoaders loaders = kv::defaultProjectLoaders(&skins);
   kv::startUp(state, options, loaders);
 
   int rc;
   {
-    kv::MainWindow window(state);
+    kv::MainWindow window(state, skins);
     if (const char* screenshot = std::getenv("KIVANE2_SCREENSHOT"); screenshot && *screenshot)
       kv::saveScreenshotWhenPainted(&window, QString::fromLocal8Bit(screenshot));
     window.show();

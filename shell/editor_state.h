@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <vector>
 
+#include "display/display_settings.h"
+#include "pose/slider_table.h"
+#include "shell/app_status.h"
 #include "shell/project.h"
 
 namespace kv {
@@ -13,6 +16,9 @@ struct EditorState {
   std::filesystem::path programFolder;
   ProjectRecord project;
   std::vector<RecentProject> recentProjects;
+  AppStatus status;
+  DisplaySettings display;
+  SliderTable sliders;
   // Start-up could not load the project: the project dialogs run instead.
   bool startupFailed = false;
 };

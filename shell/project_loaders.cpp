@@ -1,10 +1,23 @@
 // The settings-file loaders start-up runs, one slot for each kind of file.
+#include "display/display_settings.h"
+#include "pose/slider_table.h"
 #include "shell/startup.h"
 
 namespace kv {
 
-ProjectLoaders defaultProjectLoaders() {
+ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages) {
   ProjectLoaders loaders;
+  loaders.loadDisplaySettings = [skinImages](EditorState& state, const std::filesystem::path& file) {
+    SkinFolders folders{state.project.projectFolder, state.programFolder};
+    return loadDisplaySettings(file, state.display, state.status, folders, skinImages);
+  };
+  loaders.loadSliderFile = [](EditorState& state, const std::filesystem::path& file) {
+    return loadSliderFile(file, state.sliders);
+  };
+  // Writers always use the fixed name in the project folder.
+  loaders.saveSliderFile = [](EditorState& state) {
+    saveSliderFile(state.project.projectFolder / kSliderSettingsFileName, state.sliders);
+  };
   return loaders;
 }
 

@@ -32,8 +32,11 @@ struct ProjectLoaders {
   Step saveSliderFile;
 };
 
-// The loaders of this program.
-ProjectLoaders defaultProjectLoaders();
+class SkinImageLoader;
+
+// The loaders of this program; skin images are loaded through `skinImages`
+// when given.
+ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages = nullptr);
 
 // Loads the project and everything it names. Returns true when the editor can
 // run with it. With `quiet` no message is shown.

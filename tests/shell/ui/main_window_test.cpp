@@ -8,6 +8,7 @@
 #include <atomic>
 #include <thread>
 
+#include "display/ui/skin_images.h"
 #include "shell/string_table.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/message_box.h"
@@ -43,7 +44,8 @@ class MainWindowTest : public QObject {
   void titleNamesTheProjectAndTheNewMotion() {
     EditorState state;
     state.project.modelName = u"DemoHumanoid";
-    MainWindow window(state);
+    SkinImages skins;
+    MainWindow window(state, skins);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.windowTitle(), QString::fromUtf8("DemoHumanoid -Quorvex2-  [新しいモーション]"));
@@ -53,7 +55,8 @@ class MainWindowTest : public QObject {
   void failedStartUpSaysTheProjectCouldNotBeRead() {
     EditorState state;
     state.startupFailed = true;
-    MainWindow window(state);
+    SkinImages skins;
+    MainWindow window(state, skins);
     window.show();
     auto labels = window.findChildren<QLabel*>();
     QVERIFY(!labels.isEmpty());
