@@ -46,8 +46,11 @@ SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, con
     g.servoBox = {slider.x, top + (skin.textHeight - skin.checkBoxSize) / 2, skin.checkBoxSize, skin.checkBoxSize};
     nameLeft = g.servoBox.right() + 3;
   }
-  g.nameText = {nameLeft, top, std::max(0, g.bar.right() - nameLeft), skin.textHeight};
-  g.valueText = {slider.x, top, skin.barWidth, skin.textHeight};
+  // The name row reaches over the step buttons into the upper side text's
+  // column, which lies in the row below, so names are not cut short.
+  int rowRight = slider.x + skin.barWidth + skin.spinWidth + skin.textOverhang;
+  g.nameText = {nameLeft, top, std::max(0, rowRight - nameLeft), skin.textHeight};
+  g.valueText = {slider.x, top, rowRight - slider.x, skin.textHeight};
   g.sideTextY = middle;
   int left = std::min(g.bar.left, g.spin.left);
   int right = std::max(g.bar.right(), g.spin.right());

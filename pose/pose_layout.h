@@ -26,6 +26,7 @@ struct SkinMetrics {
   int markWidth = 9, markHeight = 6;
   int checkBoxSize = 13;   // one cell of the two-cell check box image
   int textHeight = 14;     // line height of the slider texts
+  int textOverhang = 36;   // how far the name row reaches past the step buttons
 };
 
 struct SliderGeometry {

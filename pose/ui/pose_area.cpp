@@ -115,7 +115,7 @@ void PoseArea::drawSlider(QPainter& painter, int number, const SkinMetrics& metr
   const QString valueText = toQString(sliderValueText(slider, value, std::nullopt));
   drawText(toQRect(g.valueText), Qt::AlignRight | Qt::AlignVCenter, valueText);
   if (slider.behaviourFlags & kShowSliderName) {
-    int valueWidth = fm.horizontalAdvance(valueText) + 6;
+    int valueWidth = fm.horizontalAdvance(valueText.trimmed()) + 6;
     QRect nameBox = toQRect(g.nameText);
     nameBox.setRight(std::max(nameBox.left(), nameBox.right() - valueWidth));
     drawText(nameBox, Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(toQString(slider.name), Qt::ElideRight, nameBox.width()));
