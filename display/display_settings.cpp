@@ -43,20 +43,6 @@ void readToolbarList(std::u16string_view list, DisplaySettings& settings) {
   }
 }
 
-void readFont(FieldReader& fields, LogicalFont& font) {
-  font.height = fields.decimal();
-  font.width = fields.decimal();
-  font.escapement = font.orientation = fields.decimal();
-  font.quality = static_cast<uint8_t>(fields.decimal());
-  font.pitchAndFamily = static_cast<uint8_t>(fields.decimal());
-  font.charSet = static_cast<uint8_t>(fields.decimal());
-  font.outPrecision = static_cast<uint8_t>(fields.decimal());
-  font.clipPrecision = static_cast<uint8_t>(fields.decimal());
-  font.weight = fields.decimal();
-  font.setStyleBits(fields.decimal());
-  font.faceName = fitField(fields.text(), kFaceNameFieldSize);
-}
-
 bool fileExists(const fs::path& path) {
   std::error_code ec;
   return fs::is_regular_file(path, ec);
@@ -137,7 +123,8 @@ bool loadDisplaySettings(const fs::path& file, DisplaySettings& settings, AppSta
     }
     if (Cursor at = findKey(line, u"MOTAREA_FONT:")) {
       FieldReader fields(line, at);
-      readFont(fields, settings.motionAreaFont);
+      readFontMetrics(fields, settings.motionAreaFont);
+      readFontStyle(fields, settings.motionAreaFont);
       sawLookLine = true;
     }
     if (Cursor at = findKey(line, u"MOTAREA_GRID:")) {

@@ -18,4 +18,21 @@ Colour parseColourField(std::u16string_view field) {
   return colourFromRgb(parseDecimal(red), parseDecimal(green), parseDecimal(blue));
 }
 
+void readFontMetrics(FieldReader& fields, LogicalFont& font) {
+  font.height = fields.decimal();
+  font.width = fields.decimal();
+  font.escapement = font.orientation = fields.decimal();
+  font.quality = static_cast<uint8_t>(fields.decimal());
+  font.pitchAndFamily = static_cast<uint8_t>(fields.decimal());
+  font.charSet = static_cast<uint8_t>(fields.decimal());
+  font.outPrecision = static_cast<uint8_t>(fields.decimal());
+  font.clipPrecision = static_cast<uint8_t>(fields.decimal());
+}
+
+void readFontStyle(FieldReader& fields, LogicalFont& font) {
+  font.weight = fields.decimal();
+  font.setStyleBits(fields.decimal());
+  font.faceName = fitField(fields.text(), kFaceNameFieldSize);
+}
+
 }  // namespace kv

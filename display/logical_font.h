@@ -51,4 +51,13 @@ struct LogicalFont {
   bool operator==(const LogicalFont&) const = default;
 };
 
+class FieldReader;
+
+// The font fields as the settings files order them: first height, width, one
+// value for escapement and orientation, quality, pitch and family, character
+// set, output and clip precision ...
+void readFontMetrics(FieldReader& fields, LogicalFont& font);
+// ... and, after whatever the file puts between, weight, style bits and face.
+void readFontStyle(FieldReader& fields, LogicalFont& font);
+
 }  // namespace kv

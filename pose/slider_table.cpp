@@ -25,20 +25,10 @@ namespace {
 int parsePosition(const std::u16string& text) { return parseDecimal(std::u16string_view(text).substr(0, 10)); }
 
 void readFont(FieldReader& fields, PoseSlider& slider) {
-  LogicalFont& font = slider.font;
-  font.height = fields.decimal();
-  font.width = fields.decimal();
-  font.escapement = font.orientation = fields.decimal();
-  font.quality = static_cast<uint8_t>(fields.decimal());
-  font.pitchAndFamily = static_cast<uint8_t>(fields.decimal());
-  font.charSet = static_cast<uint8_t>(fields.decimal());
-  font.outPrecision = static_cast<uint8_t>(fields.decimal());
-  font.clipPrecision = static_cast<uint8_t>(fields.decimal());
+  readFontMetrics(fields, slider.font);
   slider.textColour = parseColourField(fields.value());
   slider.textBackground = parseColourField(fields.value());
-  font.weight = fields.decimal();
-  font.setStyleBits(fields.decimal());
-  font.faceName = fitField(fields.text(), kFaceNameFieldSize);
+  readFontStyle(fields, slider.font);
 }
 
 // A partner that is not another slider would index outside the pose: such a
