@@ -3,14 +3,30 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "display/display_settings.h"
+#include "motion/motion.h"
+#include "pose/base_poses.h"
 #include "pose/slider_table.h"
 #include "shell/app_status.h"
 #include "shell/project.h"
+#include "shell/undo.h"
 
 namespace kv {
+
+// What the windows do when the data they show changes; unset in tests.
+struct EditorViews {
+  std::function<void()> poseChanged;      // the current pose or the current block changed
+  std::function<void()> motionChanged;    // blocks, links or selection changed
+  std::function<void()> undoChanged;      // undo / redo availability changed
+  std::function<void(bool)> modifiedChanged;
+};
+
+inline void notify(const std::function<void()>& view) {
+  if (view) view();
+}
 
 struct EditorState {
   std::filesystem::path programFolder;
@@ -19,6 +35,11 @@ struct EditorState {
   AppStatus status;
   DisplaySettings display;
   SliderTable sliders;
+  BasePoseTable basePoses;
+  Motion motion;
+  BlockClipboard clipboard;
+  UndoChain undo;
+  EditorViews views;
   // Start-up could not load the project: the project dialogs run instead.
   bool startupFailed = false;
 };
