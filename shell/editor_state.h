@@ -22,6 +22,7 @@ struct EditorViews {
   std::function<void()> motionChanged;    // blocks, links or selection changed
   std::function<void()> undoChanged;      // undo / redo availability changed
   std::function<void(bool)> modifiedChanged;
+  std::function<void(const PoseValues&)> livePose;  // the online session sends it to the robot
 };
 
 inline void notify(const std::function<void()>& view) {
