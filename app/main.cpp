@@ -1,5 +1,6 @@
 // kivane2: the motion editor.
 #include <QApplication>
+#include <QProcess>
 #include <QStringList>
 #include <cstdlib>
 
@@ -31,6 +32,10 @@ int main(int argc, char* argv[]) {
   int rc;
   {
     kv::MainWindow window(state, skins);
+    // Another project always runs in its own editor.
+    window.startInstance = [](const QString& projectFile) {
+      QProcess::startDetached(QCoreApplication::applicationFilePath(), {projectFile});
+    };
     if (const char* screenshot = std::getenv("KIVANE2_SCREENSHOT"); screenshot && *screenshot)
       kv::saveScreenshotWhenPainted(&window, QString::fromLocal8Bit(screenshot));
     window.show();

@@ -1,50 +1,119 @@
-// The editor's main window: the pose area on the left and the motion area on
-// the right, with the project's name and the motion's name in the title.
+// The editor's main window: menus, toolbar, the pose area on the left and the
+// motion area on the right with the centre bar between them, the title, the
+// status word's marks, and the one dispatcher every command goes through.
 #pragma once
 
 #include <QMainWindow>
+#include <QTimer>
+#include <functional>
+#include <map>
 #include <string>
 
 #include "shell/editor_state.h"
+#include "shell/messages.h"
 
-class QFrame;
+class QAction;
+class QComboBox;
+class QMenu;
+class QSpinBox;
+class QToolBar;
+class QToolButton;
 
 namespace kv {
 
 class PoseArea;
 class SkinImages;
 
-// Command numbers of the menu items.
-namespace command {
-inline constexpr int kSliderSettings = 40090;
-}
-
 // The window title: string 40000 with the model name, then the motion file's
 // name or, for a motion not saved yet, string 40275.
 std::u16string mainWindowTitle(const EditorState& state, const std::u16string& motionFileName);
+
+// How a dropped file is taken, by its extension (any letter case).
+enum class DroppedFileKind { Motion, Project, Unsupported };
+DroppedFileKind classifyDroppedFile(const QString& path);
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
  public:
   MainWindow(EditorState& state, const SkinImages& skins, QWidget* parent = nullptr);
+  ~MainWindow() override;
 
-  void updateTitle();
-  // Runs a menu command.
+  // Runs a command from a menu, a key or the toolbar.
   void runCommand(int command);
 
+  // Names the motion in the title and clears the modified mark.
+  void updateTitle();
+  // Sets or clears bits of the status word and refreshes what shows them.
+  void setStatus(uint32_t bits, bool on);
+  void refreshMenuMarks();
+  // While a motion plays every command but Stop is unavailable.
+  void setBusy(bool playing);
+  bool busy() const { return busy_; }
+  // Asks whether to save a changed motion; Cancel stops the caller.
+  MessageAnswer askSaveChanges();
+
   PoseArea* poseArea() const { return poseArea_; }
+  QWidget* motionArea() const { return motionArea_; }
+  QToolBar* toolbar() const { return toolbar_; }
+  QAction* action(int command) const;
+  double displayedSplit() const { return displayedSplit_; }
+  int centreBarX() const;
+
+  // Toolbar values playback reads: the time override (100 when absent) and
+  // the loop count (-2 when absent).
+  int timeOverride() const;
+  int loopCount() const;
+
+  // Jobs other parts of the editor carry out; a command whose job is not set
+  // tells the user it is not available yet.
+  std::map<int, std::function<void()>> commandHandlers;
+  // Saves the motion (asking for a name when asked or when it has none);
+  // false when the user cancelled or the save failed.
+  std::function<bool(bool askName)> saveMotion;
+  // Opens a motion file (after askSaveChanges).
+  std::function<void(const std::filesystem::path&)> openMotionFile;
+  // Starts another editor on a project file.
+  std::function<void(const QString& projectFile)> startInstance;
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void buildActions();
   void buildMenus();
+  void buildToolbar();
+  void fillRecentProjects();
+  void fillBasePoseMenu(QMenu* menu);
   void layoutAreas();
+  void animateSplit();
+  void showPoseAreaMenu(const QPoint& globalPosition);
+  bool cursorOverMotionArea() const;
+  void notAvailableYet();
+  void markModified();
+  void dropFile(const QString& path);
 
   EditorState& state_;
   std::u16string motionFileName_;
   PoseArea* poseArea_ = nullptr;
-  QFrame* motionArea_ = nullptr;
+  QWidget* motionArea_ = nullptr;
+  QWidget* client_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QMenu* recentMenu_ = nullptr;
+  QMenu* basePoseMenu_ = nullptr;
+  QMenu* basePoseDropDown_ = nullptr;
+  QSpinBox* timeOverride_ = nullptr;
+  QSpinBox* loopCount_ = nullptr;
+  QComboBox* offsetList_ = nullptr;
+  std::map<int, QAction*> actions_;
+  double displayedSplit_ = 0.6;
+  bool draggingBar_ = false;
+  bool busy_ = false;
+  bool closeWithoutAsking_ = false;
+  QTimer splitAnimation_;
 };
 
 }  // namespace kv
