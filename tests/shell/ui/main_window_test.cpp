@@ -1,18 +1,25 @@
-// The main window's title and the GUI message boxes, on the offscreen platform.
+// The main window on the offscreen platform: title, menus, centre bar,
+// closing, dropped files and message boxes.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTimer>
+#include <QToolBar>
 #include <QtTest>
 #include <atomic>
 #include <thread>
 
 #include "display/ui/skin_images.h"
+#include "pose/ui/pose_area.h"
 #include "shell/string_table.h"
+#include "shell/ui/commands.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/qt_text.h"
+#include "support/scripted_answerer.h"
 
 using namespace kv;
 
@@ -35,21 +42,140 @@ void clickWhenShown(int stringId, QMessageBox::StandardButton button, QString* s
   timer->start(10);
 }
 
+struct Window {
+  EditorState state;
+  SkinImages skins;
+  std::unique_ptr<MainWindow> window;
+
+  Window() {
+    state.project.modelName = u"DemoHumanoid";
+    state.status.set(status::kToolbar, true);
+    state.display.toolbarButtons.fill(true);
+    window = std::make_unique<MainWindow>(state, skins);
+    window->resize(1000, 700);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  QWidget* client() const { return window->centralWidget(); }
+
+  void dragBar(int toX) {
+    QPoint from(window->centreBarX(), 100);
+    QTest::mousePress(client(), Qt::LeftButton, Qt::NoModifier, from);
+    QMouseEvent move(QEvent::MouseMove, QPointF(toX, 100), client()->mapToGlobal(QPointF(toX, 100)), Qt::NoButton,
+                     Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(client(), &move);
+    QTest::mouseRelease(client(), Qt::LeftButton, Qt::NoModifier, QPoint(toX, 100));
+  }
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void titleNamesTheProjectAndTheNewMotion() {
-    EditorState state;
-    state.project.modelName = u"DemoHumanoid";
-    SkinImages skins;
-    MainWindow window(state, skins);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.windowTitle(), QString::fromUtf8("DemoHumanoid -Quorvex2-  [新しいモーション]"));
-    QCOMPARE(toQString(mainWindowTitle(state, u"walk.txt")), QString("DemoHumanoid -Quorvex2-  [walk.txt]"));
+  void titleNamesTheProjectAndMarksChanges() {
+    Window w;
+    QCOMPARE(w.window->windowTitle(), QString::fromUtf8("DemoHumanoid -Quorvex2-  [新しいモーション]"));
+    w.window->setStatus(status::kModified, true);
+    QVERIFY(w.window->windowTitle().endsWith(" *"));
+    w.window->updateTitle();
+    QVERIFY(!w.window->windowTitle().endsWith(" *"));
+    QVERIFY(!w.state.status.has(status::kModified));
+    QCOMPARE(toQString(mainWindowTitle(w.state, u"walk.txt")), QString("DemoHumanoid -Quorvex2-  [walk.txt]"));
+  }
+
+  void toolbarHoldsTheButtonsInOrderWithTheirTooltips() {
+    Window w;
+    QVERIFY(w.window->toolbar()->isVisible());
+    QAction* play = w.window->action(command::kPlay);
+    QCOMPARE(play->toolTip(), toQString(loadUiString(40052)));
+    QVERIFY(!play->icon().isNull());
+    QCOMPARE(w.window->loopCount(), 3);
+    QCOMPARE(w.window->timeOverride(), 100);
+    QVERIFY(!w.window->action(command::kStop)->isEnabled());
+    w.window->setBusy(true);
+    QVERIFY(w.window->action(command::kStop)->isEnabled());
+    QVERIFY(!w.window->action(command::kMirrorPose)->isEnabled());
+    w.window->setBusy(false);
+    QVERIFY(w.window->action(command::kMirrorPose)->isEnabled());
+  }
+
+  void emptyRecentListShowsOneGreyedItem() {
+    Window w;
+    QMenu* recent = w.window->findChild<QMenu*>("recentProjects");
+    QVERIFY(recent);
+    emit recent->aboutToShow();
+    QCOMPARE(recent->actions().size(), 1);
+    QVERIFY(!recent->actions().first()->isEnabled());
+    QCOMPARE(recent->actions().first()->text(), toQString(loadUiString(40282)));
+  }
+
+  void centreBarDragClampsAndDoubleClickToggles() {
+    Window w;
+    w.dragBar(-50);
+    QCOMPARE(w.state.sliders.centreBarPosition, 0.05);
+    w.dragBar(5000);
+    QCOMPARE(w.state.sliders.centreBarPosition, 0.95);
+    w.dragBar(w.client()->width() / 2);
+    QVERIFY(std::abs(w.state.sliders.centreBarPosition - 0.5) < 0.01);
+    QVERIFY(w.window->poseArea()->width() < w.window->motionArea()->x());
+
+    QTest::mouseDClick(w.client(), Qt::LeftButton, Qt::NoModifier, QPoint(w.window->centreBarX(), 50));
+    QTRY_COMPARE(w.window->displayedSplit(), 0.95);
+    QTest::mouseDClick(w.client(), Qt::LeftButton, Qt::NoModifier, QPoint(w.window->centreBarX(), 50));
+    QTRY_COMPARE(w.window->displayedSplit(), w.state.sliders.centreBarPosition);
+  }
+
+  void exitDoesNotAskButTheCloseBoxDoes() {
+    testing::ScriptedAnswerer answers;
+    {
+      Window w;
+      w.window->setStatus(status::kModified, true);
+      answers.answerNext(MessageAnswer::Cancel);
+      QVERIFY(!w.window->close());  // Cancel keeps the window
+      QCOMPARE(answers.shownIds(), std::vector<int>{40002});
+      answers.answerNext(MessageAnswer::No);
+      QVERIFY(w.window->close());
+      QCOMPARE(answers.shownIds(), (std::vector<int>{40002, 40002}));
+    }
+    {
+      Window w;
+      w.window->setStatus(status::kModified, true);
+      w.window->runCommand(command::kExit);
+      QVERIFY(!w.window->isVisible());
+      QCOMPARE(answers.shownIds().size(), 2u);
+    }
+  }
+
+  void aCancelledSaveKeepsTheEdits() {
+    testing::ScriptedAnswerer answers;
+    Window w;
+    w.window->setStatus(status::kModified, true);
+    w.window->saveMotion = [](bool askName) {
+      return !askName;  // the user cancels the name prompt
+    };
+    answers.answerNext(MessageAnswer::Yes);
+    QCOMPARE(w.window->askSaveChanges(), MessageAnswer::Cancel);
+  }
+
+  void droppedFilesByExtension() {
+    QCOMPARE(classifyDroppedFile("/robots/MOTION.TXT"), DroppedFileKind::Motion);
+    QCOMPARE(classifyDroppedFile("/robots/txt/walk.bmp"), DroppedFileKind::Unsupported);
+    QCOMPARE(classifyDroppedFile("/robots/Robo.Rpj"), DroppedFileKind::Project);
+    QCOMPARE(classifyDroppedFile("/robots/x.rpj.bak"), DroppedFileKind::Unsupported);
+  }
+
+  void commandsWithoutAJobSayTheyAreNotAvailable() {
+    testing::ScriptedAnswerer answers;
+    Window w;
+    w.window->runCommand(command::kCpuSettings);
+    QCOMPARE(answers.shownIds(), std::vector<int>{49000});
+    int ran = 0;
+    w.window->commandHandlers[command::kCpuSettings] = [&] { ++ran; };
+    w.window->runCommand(command::kCpuSettings);
+    QCOMPARE(ran, 1);
   }
 
   void failedStartUpSaysTheProjectCouldNotBeRead() {
@@ -57,20 +183,9 @@ class MainWindowTest : public QObject {
     state.startupFailed = true;
     SkinImages skins;
     MainWindow window(state, skins);
-    window.show();
     auto labels = window.findChildren<QLabel*>();
     QVERIFY(!labels.isEmpty());
     QCOMPARE(labels.first()->text(), toQString(loadUiString(40244)));
-  }
-
-  void messageBoxOnTheGuiThread() {
-    MessageBoxHandler handler;
-    setMessageHandler(&handler);
-    QString seen;
-    clickWhenShown(40003, QMessageBox::Ok, &seen);
-    QCOMPARE(showMessage(40003, MessageIcon::Warning, MessageButtons::Ok), MessageAnswer::Ok);
-    QCOMPARE(seen, toQString(loadUiString(40003)) + "|" + toQString(loadUiString(40001)));
-    setMessageHandler(nullptr);
   }
 
   void questionFromAWorkerThreadIsAskedOnTheGuiThread() {
@@ -88,6 +203,7 @@ class MainWindowTest : public QObject {
     worker.join();
     QCOMPARE(answer, MessageAnswer::No);
     QVERIFY(seen.contains("[ medit_sld.ini ]"));
+    QVERIFY(seen.endsWith("|" + toQString(loadUiString(40001))));
     setMessageHandler(nullptr);
   }
 };
