@@ -9,6 +9,7 @@
 #include "display/display_settings.h"
 #include "motion/motion.h"
 #include "pose/base_poses.h"
+#include "pose/pose_operations.h"
 #include "pose/slider_table.h"
 #include "shell/app_status.h"
 #include "shell/project.h"
@@ -37,6 +38,7 @@ struct EditorState {
   DisplaySettings display;
   SliderTable sliders;
   BasePoseTable basePoses;
+  JointClipboard jointClipboard;
   Motion motion;
   BlockClipboard clipboard;
   UndoChain undo;

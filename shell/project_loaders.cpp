@@ -1,5 +1,6 @@
 // The settings-file loaders start-up runs, one slot for each kind of file.
 #include "display/display_settings.h"
+#include "pose/base_poses.h"
 #include "pose/slider_table.h"
 #include "shell/startup.h"
 
@@ -13,6 +14,9 @@ ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages) {
   };
   loaders.loadSliderFile = [](EditorState& state, const std::filesystem::path& file) {
     return loadSliderFile(file, state.sliders);
+  };
+  loaders.loadBasePoses = [](EditorState& state, const std::filesystem::path& file) {
+    return loadBasePoses(file, state.basePoses);
   };
   // Writers always use the fixed name in the project folder.
   loaders.saveSliderFile = [](EditorState& state) {
