@@ -23,7 +23,10 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "pose/base_poses.h"
 #include "pose/pose_edit.h"
+#include "pose/pose_operations.h"
+#include "pose/ui/base_pose_dialog.h"
 #include "pose/ui/pose_area.h"
 #include "pose/ui/slider_settings_dialog.h"
 #include "shell/string_table.h"
@@ -41,7 +44,6 @@ constexpr int kProjectUnreadableString = 40244;
 constexpr int kSaveChangesString = 40002;
 constexpr int kUnsupportedDropString = 40253;
 constexpr int kNoRecentProjectsString = 40282;
-constexpr int kNoBasePoseString = 40103;
 constexpr int kApplyButtonString = 40017;
 constexpr int kToolbarFontString = 40104;
 constexpr int kTimeOverrideTip = 40062;
@@ -86,6 +88,7 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   client_->setMouseTracking(true);
   client_->installEventFilter(this);
   poseArea_ = new PoseArea(state, skins, client_);
+  fillJointClipboard(state);
   auto* motion = new QFrame(client_);
   motion->setObjectName("motionArea");
   motion->setFrameShape(QFrame::StyledPanel);
@@ -301,19 +304,15 @@ void MainWindow::fillRecentProjects() {
 
 void MainWindow::fillBasePoseMenu(QMenu* menu) {
   menu->clear();
-  bool any = false;
-  for (int n = 0; n < kBasePoseCount; ++n) {
-    const BasePose& base = state_.basePoses.entries[n];
-    if (!base.valid) break;
-    any = true;
-    QAction* entry = menu->addAction(toQString(base.name));
+  for (const BasePoseMenuItem& item : basePoseMenu(state_.basePoses)) {
+    QAction* entry = menu->addAction(toQString(item.name));
+    entry->setEnabled(item.enabled);
+    if (item.command == 0) continue;
     entry->setCheckable(true);
-    entry->setChecked(n == state_.basePoses.current);
-    int id = command::kFirstBasePose + n;
-    entry->setData(id);
-    connect(entry, &QAction::triggered, this, [this, id] { runCommand(id); });
+    entry->setChecked(item.checked);
+    entry->setData(item.command);
+    connect(entry, &QAction::triggered, this, [this, id = item.command] { runCommand(id); });
   }
-  if (!any) menu->addAction(toQString(loadUiString(kNoBasePoseString)))->setEnabled(false);
 }
 
 void MainWindow::showPoseAreaMenu(const QPoint& globalPosition) {
@@ -395,6 +394,10 @@ void MainWindow::runCommand(int id) {
     it->second();
     return;
   }
+  if (id >= kFirstBasePoseCommand && id <= kLastBasePoseCommand) {
+    chooseBasePoseCommand(state_, id, state_.project.projectFolder / kBasePoseFileName);
+    return;
+  }
   if (id >= command::kFirstRecentProject && id < command::kFirstRecentProject + 32) {
     size_t n = static_cast<size_t>(id - command::kFirstRecentProject);
     if (n < state_.recentProjects.size() && startInstance)
@@ -408,6 +411,31 @@ void MainWindow::runCommand(int id) {
       return;
     case command::kSliderSettings:
       openSliderSettings(this, state_.sliders, state_.project.projectFolder / kSliderSettingsFileName,
+                         [this] { poseArea_->markLayoutDirty(); });
+      return;
+    case command::kCopyJointValues:
+      copyJointValues(state_);
+      return;
+    case command::kPasteJointValues:
+      pasteJointValues(state_);
+      return;
+    case command::kCopyLeftToRight:
+      copySide(state_, true);
+      return;
+    case command::kCopyRightToLeft:
+      copySide(state_, false);
+      return;
+    case command::kMirrorPose:
+      mirrorPose(state_);
+      return;
+    case command::kMirrorSelectedPoses:
+      mirrorSelectedPoses(state_);
+      return;
+    case command::kMatchBasePose:
+      applyBasePose(state_, -1);
+      return;
+    case command::kBasePoseDialog:
+      openBasePoseDialog(this, state_, state_.project.projectFolder / kBasePoseFileName,
                          [this] { poseArea_->markLayoutDirty(); });
       return;
     case command::kToggleDisplayInversion:
