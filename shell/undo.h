@@ -27,6 +27,16 @@ class UndoChain {
 
   size_t stateCount() const;
 
+  // What the chain holds: distinct stored blocks and block groups, and an
+  // estimate of the heap bytes of all states together.
+  struct Usage {
+    size_t states = 0;
+    size_t groups = 0;
+    size_t blocks = 0;
+    size_t bytes = 0;
+  };
+  Usage usage() const;
+
  private:
   struct Impl;
   Impl* impl_;

@@ -1,0 +1,60 @@
+#include "shell/undo_commands.h"
+
+#include "motion/motion_edit.h"
+#include "shell/editor_state.h"
+
+namespace kv {
+
+namespace {
+
+void setModified(EditorState& state, bool modified) {
+  uint32_t before = state.status.set(status::kModified, modified);
+  bool was = (before & status::kModified) != 0;
+  if (was != modified && state.views.modifiedChanged) state.views.modifiedChanged(modified);
+}
+
+void motionReplaced(EditorState& state) {
+  notify(state.views.poseChanged);
+  notify(state.views.motionChanged);
+  notify(state.views.undoChanged);
+}
+
+}  // namespace
+
+void recordUndo(EditorState& state) {
+  state.undo.record(state.motion);
+  setModified(state, true);
+  notify(state.views.undoChanged);
+}
+
+void resetUndo(EditorState& state) {
+  state.undo.reset(state.motion);
+  setModified(state, false);
+  notify(state.views.undoChanged);
+}
+
+bool undo(EditorState& state) {
+  if (!state.undo.undo(state.motion)) return false;
+  motionReplaced(state);
+  return true;
+}
+
+bool redo(EditorState& state) {
+  if (!state.undo.redo(state.motion)) return false;
+  motionReplaced(state);
+  return true;
+}
+
+void newMotion(EditorState& state, int motionAreaHeight) {
+  NewMotionPlacement placement;
+  placement.fontHeight = state.display.motionAreaFont.height;
+  placement.areaHeight = motionAreaHeight;
+  placement.windowHeight = state.sliders.clientHeight;
+  newMotion(state.motion, state.basePoses, placement);
+  state.motion.file.clear();
+  resetUndo(state);
+  notify(state.views.poseChanged);
+  notify(state.views.motionChanged);
+}
+
+}  // namespace kv
