@@ -5,6 +5,7 @@
 #include "pose/base_poses.h"
 #include "pose/show_pose.h"
 #include "shell/editor_state.h"
+#include "shell/undo_commands.h"
 
 namespace kv {
 namespace {
@@ -162,10 +163,7 @@ void mirrorSelectedPoses(EditorState& state) {
     if (block.get() == state.motion.currentBlock) currentMirrored = true;
   }
   if (!mirrored) return;
-  state.undo.record(state.motion);
-  uint32_t before = state.status.set(status::kModified, true);
-  if (!(before & status::kModified) && state.views.modifiedChanged) state.views.modifiedChanged(true);
-  notify(state.views.undoChanged);
+  recordUndo(state);
   notify(state.views.motionChanged);
   // The pose area and the robot show the current block: bring both up to date.
   if (currentMirrored && state.views.livePose) state.views.livePose(state.motion.currentBlock->pose);

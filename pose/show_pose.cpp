@@ -1,10 +1,11 @@
 #include "pose/show_pose.h"
 
 #include "shell/editor_state.h"
+#include "shell/undo_commands.h"
 
 namespace kv {
 
-void showPose(EditorState& state, const PoseValues& pose, int time, bool recordUndo) {
+void showPose(EditorState& state, const PoseValues& pose, int time, bool record) {
   MotionBlock* block = state.motion.currentBlock;
   if (!block || !block->isPose()) return;
   PoseValues shown = pose;
@@ -17,12 +18,7 @@ void showPose(EditorState& state, const PoseValues& pose, int time, bool recordU
   shown.branchIndex = block->pose.branchIndex;
   block->pose = shown;
   if (state.views.livePose) state.views.livePose(block->pose);
-  if (recordUndo) {
-    state.undo.record(state.motion);
-    uint32_t before = state.status.set(status::kModified, true);
-    if (!(before & status::kModified) && state.views.modifiedChanged) state.views.modifiedChanged(true);
-    notify(state.views.undoChanged);
-  }
+  if (record) recordUndo(state);
   notify(state.views.poseChanged);
 }
 

@@ -3,6 +3,7 @@
 #include "pose/base_poses.h"
 #include "pose/slider_table.h"
 #include "shell/startup.h"
+#include "shell/undo_commands.h"
 
 namespace kv {
 
@@ -18,6 +19,8 @@ ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages) {
   loaders.loadBasePoses = [](EditorState& state, const std::filesystem::path& file) {
     return loadBasePoses(file, state.basePoses);
   };
+  // The motion area does not exist yet: its height comes from the window size.
+  loaders.startNewMotion = [](EditorState& state) { newMotion(state, 0); };
   // Writers always use the fixed name in the project folder.
   loaders.saveSliderFile = [](EditorState& state) {
     saveSliderFile(state.project.projectFolder / kSliderSettingsFileName, state.sliders);

@@ -35,6 +35,7 @@
 #include "shell/ui/commands.h"
 #include "shell/ui/qt_text.h"
 #include "shell/ui/toolbar_icons.h"
+#include "shell/undo_commands.h"
 
 namespace kv {
 namespace {
@@ -412,6 +413,20 @@ void MainWindow::runCommand(int id) {
     case command::kSliderSettings:
       openSliderSettings(this, state_.sliders, state_.project.projectFolder / kSliderSettingsFileName,
                          [this] { poseArea_->markLayoutDirty(); });
+      return;
+    case command::kNewMotion:
+      if (askSaveChanges() == MessageAnswer::Cancel) return;
+      newMotion(state_, motionArea_->height());
+      updateTitle();
+      poseArea_->refresh();
+      notify(state_.views.motionChanged);
+      refreshMenuMarks();
+      return;
+    case command::kUndo:
+      kv::undo(state_);
+      return;
+    case command::kRedo:
+      kv::redo(state_);
       return;
     case command::kCopyJointValues:
       copyJointValues(state_);

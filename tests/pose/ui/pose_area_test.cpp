@@ -4,6 +4,7 @@
 #include "display/ui/skin_images.h"
 #include "pose/show_pose.h"
 #include "pose/ui/pose_area.h"
+#include "shell/undo_commands.h"
 
 using namespace kv;
 
@@ -30,6 +31,7 @@ struct Fixture {
     block->kind = KindPose;
     state.motion.currentBlock = block.get();
     state.motion.blocks.push_back(std::move(block));
+    resetUndo(state);
     area = std::make_unique<PoseArea>(state, skins);
     area->resize(500, 400);
     area->show();
@@ -166,6 +168,14 @@ class PoseAreaTest : public QObject {
     QApplication::sendEvent(f.area.get(), &deactivate);
     QCOMPARE(recorded, 1);
     QVERIFY(f.state.status.has(status::kModified));
+    int dragged = f.value();
+    QVERIFY(dragged != 0);
+
+    // Undo brings back the pose from before the drag, redo the dragged one.
+    QVERIFY(undo(f.state));
+    QCOMPARE(f.value(), 0);
+    QVERIFY(redo(f.state));
+    QCOMPARE(f.value(), dragged);
   }
 };
 
