@@ -23,6 +23,8 @@
 #include <QVBoxLayout>
 #include <cmath>
 
+#include "motion/motion_commands.h"
+#include "motion/ui/motion_file_dialogs.h"
 #include "pose/base_poses.h"
 #include "pose/pose_edit.h"
 #include "pose/pose_operations.h"
@@ -119,6 +121,15 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   splitAnimation_.setSingleShot(true);
   connect(&splitAnimation_, &QTimer::timeout, this, [this] { animateSplit(); });
 
+  saveMotion = [this](bool askName) {
+    MotionFileDialogs dialogs(this);
+    bool saved = saveMotionCommand(state_, dialogs, askName, motionFileOptions());
+    if (saved) updateTitle();
+    return saved;
+  };
+  openMotionFile = [this](const std::filesystem::path& file) {
+    if (loadMotionFile(state_, file, motionFileOptions())) motionReplaced();
+  };
   state_.views.modifiedChanged = [this](bool modified) {
     if (modified) markModified();
   };
@@ -381,6 +392,20 @@ MessageAnswer MainWindow::askSaveChanges() {
   return MessageAnswer::Yes;
 }
 
+MotionFileOptions MainWindow::motionFileOptions() const {
+  MotionFileOptions options;
+  options.motionAreaHeight = motionArea_->height();
+  return options;
+}
+
+// A motion was opened: the title names it and both areas show it.
+void MainWindow::motionReplaced() {
+  updateTitle();
+  poseArea_->refresh();
+  notify(state_.views.motionChanged);
+  refreshMenuMarks();
+}
+
 void MainWindow::notAvailableYet() { showMessage(kNotAvailableString, MessageIcon::Information, MessageButtons::Ok); }
 
 bool MainWindow::cursorOverMotionArea() const {
@@ -422,6 +447,23 @@ void MainWindow::runCommand(int id) {
       notify(state_.views.motionChanged);
       refreshMenuMarks();
       return;
+    case command::kOpenMotion: {
+      if (askSaveChanges() == MessageAnswer::Cancel) return;
+      MotionFileDialogs dialogs(this);
+      if (openMotionCommand(state_, dialogs, motionFileOptions())) motionReplaced();
+      return;
+    }
+    case command::kSaveMotion:
+    case command::kSaveMotionAs:
+      saveMotion(id == command::kSaveMotionAs);
+      return;
+    case command::kImportMotion: {
+      MotionFileDialogs dialogs(this);
+      importPoint_ = importMotionCommand(state_, dialogs, importPoint_, motionFileOptions());
+      notify(state_.views.motionChanged);
+      poseArea_->refresh();
+      return;
+    }
     case command::kUndo:
       kv::undo(state_);
       return;

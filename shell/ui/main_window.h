@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "motion/motion_commands.h"
 #include "shell/editor_state.h"
 #include "shell/messages.h"
 
@@ -93,6 +94,8 @@ class MainWindow : public QMainWindow {
   void showPoseAreaMenu(const QPoint& globalPosition);
   bool cursorOverMotionArea() const;
   void notAvailableYet();
+  MotionFileOptions motionFileOptions() const;
+  void motionReplaced();
   void markModified();
   void dropFile(const QString& path);
 
@@ -114,6 +117,7 @@ class MainWindow : public QMainWindow {
   bool busy_ = false;
   bool closeWithoutAsking_ = false;
   QTimer splitAnimation_;
+  Point importPoint_;  // where imported blocks go; moves on with each import
 };
 
 }  // namespace kv

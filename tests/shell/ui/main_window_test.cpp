@@ -19,7 +19,11 @@
 #include "shell/ui/main_window.h"
 #include "shell/ui/message_box.h"
 #include "shell/ui/qt_text.h"
+#include "motion/motion_file.h"
+#include "pose/ui/pose_area.h"
+#include "shell/undo_commands.h"
 #include "support/scripted_answerer.h"
+#include "support/temp_dir.h"
 
 using namespace kv;
 
@@ -158,6 +162,22 @@ class MainWindowTest : public QObject {
     };
     answers.answerNext(MessageAnswer::Yes);
     QCOMPARE(w.window->askSaveChanges(), MessageAnswer::Cancel);
+  }
+
+  void openedMotionIsNamedInTheTitleAndShown() {
+    testing::ScriptedAnswerer answers;
+    testing::TempDir dir;
+    Window w;
+    w.state.sliders.sliders[0].lowerLimit = -100;
+    w.state.sliders.sliders[0].upperLimit = 100;
+    newMotion(w.state, 300);
+    w.state.motion.currentBlock->pose.values[0] = 42;
+    QVERIFY(writeMotionFile(dir / "Walk.TXT", w.state.motion.blocks, motionFileContext(w.state, {})));
+    w.state.motion.currentBlock->pose.values[0] = 0;
+    w.window->openMotionFile(dir / "Walk.TXT");
+    QVERIFY(w.window->windowTitle().endsWith("[Walk.TXT]"));
+    QCOMPARE(int(w.state.motion.currentBlock->pose.values[0]), 42);
+    QVERIFY(answers.shownIds().empty());
   }
 
   void droppedFilesByExtension() {
