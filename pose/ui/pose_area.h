@@ -4,6 +4,7 @@
 // and moves sliders and toggles servo-enable boxes.
 #pragma once
 
+#include <QFont>
 #include <QPixmap>
 #include <QRegion>
 #include <QTimer>
@@ -81,6 +82,7 @@ class PoseArea : public QWidget {
   QPixmap backBuffer_;
   bool layoutDirty_ = true;
   std::array<QRect, kSliderCount> bounds_{};
+  std::array<QFont, kSliderCount> fonts_{};
   std::array<Drawn, kSliderCount> drawn_{};
   std::optional<std::array<int16_t, kSliderCount>> boardValues_;
 

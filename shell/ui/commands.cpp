@@ -32,7 +32,7 @@ const std::vector<CommandInfo>& commandTable() {
       {kCutBlocks, "選択したブロックを切り取り", QKeySequence("Ctrl+X")},
       {kApplyTimeOverride, "再生時間オーバーライドの反映", {}},
       {kSelectAll, "", QKeySequence("Ctrl+A")},
-      {kFirstPose, "", QKeySequence("Ctrl+0"), QKeySequence(Qt::CTRL | Qt::KeypadModifier | Qt::Key_0)},
+      {kFirstPose, "", QKeySequence("Ctrl+0"), QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_0))},
       {kServoCorrection, "サーボ位置補正", {}},
       {kSliderSettings, "ポーズスライダのプロパティ...", {}},
       {kMatchBasePose, "", {}},
