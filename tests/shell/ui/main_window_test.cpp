@@ -180,6 +180,19 @@ class MainWindowTest : public QObject {
     QVERIFY(answers.shownIds().empty());
   }
 
+  void ctrlCCopiesJointValuesOverThePoseArea() {
+    Window w;
+    w.state.sliders.sliders[3].lowerLimit = -100;
+    w.state.sliders.sliders[3].upperLimit = 100;
+    newMotion(w.state, 300);
+    w.state.motion.currentBlock->pose.values[3] = 77;
+    QCursor::setPos(w.window->poseArea()->mapToGlobal(QPoint(20, 20)));
+    w.window->activateWindow();
+    QTest::keyClick(w.window.get(), Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(int(w.state.jointClipboard.entries[3].value), 77);
+    QVERIFY(w.state.jointClipboard.entries[3].filled);
+  }
+
   void droppedFilesByExtension() {
     QCOMPARE(classifyDroppedFile("/robots/MOTION.TXT"), DroppedFileKind::Motion);
     QCOMPARE(classifyDroppedFile("/robots/txt/walk.bmp"), DroppedFileKind::Unsupported);
