@@ -2,6 +2,7 @@
 // lists. One instance is owned by the application; tests make their own.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -43,6 +44,9 @@ struct EditorState {
   BlockClipboard clipboard;
   UndoChain undo;
   EditorViews views;
+  // A motion is playing on the board: commands that edit the motion or use
+  // the link wait (playback sets and clears it).
+  std::atomic<bool> playing{false};
   // Start-up could not load the project: the project dialogs run instead.
   bool startupFailed = false;
 };
