@@ -409,8 +409,9 @@ void PoseArea::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void PoseArea::wheelEvent(QWheelEvent* event) {
-  applyWheel(event->angleDelta().y(), event->modifiers());
   event->accept();
+  if (state_.playing) return;  // the robot follows the playing motion, not the wheel
+  applyWheel(event->angleDelta().y(), event->modifiers());
 }
 
 void PoseArea::applyWheel(int delta, Qt::KeyboardModifiers modifiers) {

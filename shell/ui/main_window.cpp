@@ -415,6 +415,10 @@ bool MainWindow::cursorOverMotionArea() const {
 
 void MainWindow::runCommand(int id) {
   if (busy_ && id != command::kStop) return;
+  // Copying, pasting and selecting by key wait while a motion plays.
+  if (state_.playing && (id == command::kCopyBlocks || id == command::kCopyHere || id == command::kPasteHere ||
+                         id == command::kSelectAll))
+    return;
   // Jobs that other parts of the editor have registered come first.
   if (auto it = commandHandlers.find(id); it != commandHandlers.end() && it->second) {
     it->second();
