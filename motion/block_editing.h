@@ -1,0 +1,97 @@
+// The block commands of the motion menu, the motion area's popup menu, their
+// keys and the time-override button. Each works on the editor state; what it
+// needs from the windows (the right-click point, the scroll origin, the
+// override value) comes in as parameters. Commands that change the motion
+// record an undo step and tell the views; commands that change the current
+// block return it, and the motion area scrolls it into view.
+#pragma once
+
+#include "motion/motion.h"
+
+namespace kv {
+
+struct EditorState;
+
+// ---- current block ------------------------------------------------------
+
+// Makes a pose block current and loads it into the pose area with its own
+// time (which also sends it to the robot while online). Non-pose blocks are
+// refused. Returns the block, or null when it was refused.
+MotionBlock* makeCurrent(EditorState& state, MotionBlock* block);
+// Makes the block at list position `index` current; a position beyond the
+// list takes the last block. Nothing happens when that block is no pose.
+MotionBlock* selectCurrent(EditorState& state, int index);
+
+// 40041 (along next links) and 40042 (`preferBranch`: along branch links
+// where a block has one): follows links from the current block to the next
+// pose block and makes it current. Null when an open link is met first.
+MotionBlock* stepToNextPose(EditorState& state, bool preferBranch);
+// Ctrl+0: the first pose reached from the start block along next links.
+MotionBlock* selectFirstPose(EditorState& state);
+
+// ---- adding blocks ------------------------------------------------------
+
+// 40228: a pose block at the right-click point (motion-area client
+// coordinates; `scrollOrigin` turns them into canvas coordinates), with the
+// current base pose and 50 steps, not linked into the flow. It becomes
+// current.
+MotionBlock* addPoseBlock(EditorState& state, Point rightClickPoint, Point scrollOrigin);
+// 40218 (KindCalcConstant), 40219 (KindBranch), 40220 (KindLoop) and 40232
+// (KindEnd): a block below the current pose, linked into the flow after it.
+// Null for any other kind.
+MotionBlock* addFlowBlock(EditorState& state, int kind);
+
+// ---- clipboard and delete -------------------------------------------------
+
+// 40058, and Ctrl+C over the motion area: the selected blocks to the block
+// clipboard. Does nothing while a motion plays. Returns the number copied.
+int copyBlocksCommand(EditorState& state);
+// 40060: copy, then delete the copied blocks. Does nothing while a motion
+// plays (the blocks would be lost) or when nothing is selected.
+int cutBlocksCommand(EditorState& state);
+// 40221, and Ctrl+V over the motion area (`byShortcut`, which does nothing
+// while a motion plays): the clipboard's blocks come in selected.
+int pasteBlocksCommand(EditorState& state, bool byShortcut);
+// 40059, 40037 (Del): the selected blocks, or the edited pose when nothing
+// is selected and another pose exists. Returns the number deleted.
+int deleteBlocksCommand(EditorState& state);
+// Ctrl+A over the motion area. Does nothing while a motion plays.
+bool selectAllBlocksCommand(EditorState& state);
+
+// ---- the edited pose --------------------------------------------------------
+
+// 40035: a new pose after the current one, halfway to the next pose block
+// (values are the truncated means, the next pose's time is shared out).
+// Next to anything but a pose block it duplicates. Returns the new current
+// block, null without a current pose.
+MotionBlock* splitPose(EditorState& state);
+// 40036: an exact copy of the current pose inserted after it.
+MotionBlock* duplicatePose(EditorState& state);
+
+// ---- whole motion -----------------------------------------------------------
+
+inline constexpr int kOverrideMin = 1;
+inline constexpr int kOverrideMax = 999;
+inline constexpr int kOverrideNeutral = 100;  // the spin's value after applying
+inline constexpr int kPoseStepsMin = 1;
+inline constexpr int kPoseStepsMax = 239;
+
+// The time a pose gets from an override of `percent`: steps × percent / 100,
+// kept within 1..239.
+int overriddenSteps(int steps, int percent);
+// 40067: every pose block's time by the override (percent, 1..999). False
+// while a motion plays (the command is disabled then); on true the caller
+// sets the spin back to 100.
+bool applyTimeOverride(EditorState& state, int percent);
+
+// ---- properties -------------------------------------------------------------
+
+// 40227: the block whose properties open: the first block in list order
+// under the right-click point (client point plus scroll origin), or when
+// none is there the first selected block. Null when there is neither.
+MotionBlock* blockForProperties(const Motion& motion, Point rightClickPoint, Point scrollOrigin);
+
+// Moves a block (keeping its size) so that it lies on the 0..2048 canvas.
+void keepOnCanvas(MotionBlock& block);
+
+}  // namespace kv
