@@ -1,0 +1,25 @@
+// Sizes blocks with the motion area's font: the wider of name and caption
+// plus 8 (plus the time tab for pose blocks), two rows of the taller text
+// plus 8 (one row for start and end blocks).
+#pragma once
+
+#include <QFont>
+#include <QFontMetrics>
+
+#include "motion/motion.h"
+
+namespace kv {
+
+class QtBlockMeasurer : public BlockMeasurer {
+ public:
+  explicit QtBlockMeasurer(const QFont& font) : metrics_(font) {}
+  void measure(MotionBlock& block) const override;
+
+  // Width of one line of text in this font.
+  int textWidth(const std::u16string& text) const;
+
+ private:
+  QFontMetrics metrics_;
+};
+
+}  // namespace kv
