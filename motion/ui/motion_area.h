@@ -49,6 +49,10 @@ class MotionArea : public QAbstractScrollArea {
   Point rightClickCanvasPoint() const {
     return Point{rightClickPoint_.x + rightClickOrigin_.x, rightClickPoint_.y + rightClickOrigin_.y};
   }
+  // Moves the remembered right click (imports cascade from it).
+  void setRightClickCanvasPoint(Point canvas) {
+    rightClickPoint_ = Point{canvas.x - rightClickOrigin_.x, canvas.y - rightClickOrigin_.y};
+  }
   // Canvas coordinates of the viewport's top-left pixel.
   QPoint scrollOrigin() const;
   void setScrollOrigin(const QPoint& origin);

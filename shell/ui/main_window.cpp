@@ -24,6 +24,9 @@
 #include <cmath>
 
 #include "motion/motion_commands.h"
+#include "motion/block_editing.h"
+#include "motion/ui/block_property_dialogs.h"
+#include "motion/ui/motion_area.h"
 #include "motion/ui/motion_file_dialogs.h"
 #include "pose/base_poses.h"
 #include "pose/pose_edit.h"
@@ -92,18 +95,11 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   client_->installEventFilter(this);
   poseArea_ = new PoseArea(state, skins, client_);
   fillJointClipboard(state);
-  auto* motion = new QFrame(client_);
-  motion->setObjectName("motionArea");
-  motion->setFrameShape(QFrame::StyledPanel);
-  motion->setAutoFillBackground(true);
-  QPalette palette = motion->palette();
-  palette.setColor(QPalette::Window, Qt::white);
-  motion->setPalette(palette);
-  motionArea_ = motion;
+  motionArea_ = new MotionArea(state, client_);
   if (state.startupFailed) {
-    auto* note = new QLabel(toQString(loadUiString(kProjectUnreadableString)));
+    auto* note = new QLabel(toQString(loadUiString(kProjectUnreadableString)), motionArea_->viewport());
     note->setWordWrap(true);
-    (new QVBoxLayout(motion))->addWidget(note);
+    note->setGeometry(10, 10, 400, 80);
   }
   setCentralWidget(client_);
 
@@ -112,11 +108,11 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   buildToolbar();
 
   poseArea_->contextMenuRequested = [this](QPoint at) { showPoseAreaMenu(at); };
-  poseArea_->backgroundDoubleClicked = [this] {
-    if (!state_.status.has(status::kNoCentreBarToggle)) {
-      state_.sliders.centreBarState = state_.sliders.centreBarState ? 0 : -1;
-      splitAnimation_.start(3);
-    }
+  poseArea_->backgroundDoubleClicked = [this] { toggleCentreBar(); };
+  motionArea_->contextMenuRequested = [this](QPoint at) { showMotionAreaMenu(at); };
+  motionArea_->backgroundDoubleClicked = [this] { toggleCentreBar(); };
+  motionArea_->propertiesRequested = [this](MotionBlock* block) {
+    if (block) openBlockProperties(this, state_, *block);
   };
   splitAnimation_.setSingleShot(true);
   connect(&splitAnimation_, &QTimer::timeout, this, [this] { animateSplit(); });
@@ -134,6 +130,7 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
     if (modified) markModified();
   };
   state_.views.poseChanged = [this] { poseArea_->refresh(); };
+  state_.views.motionChanged = [this] { motionArea_->refresh(); };
   state_.views.undoChanged = [this] { refreshMenuMarks(); };
 
   displayedSplit_ = state.sliders.centreBarState ? kMaxSplit : state.sliders.centreBarPosition;
@@ -327,6 +324,27 @@ void MainWindow::fillBasePoseMenu(QMenu* menu) {
   }
 }
 
+void MainWindow::toggleCentreBar() {
+  if (state_.status.has(status::kNoCentreBarToggle)) return;
+  state_.sliders.centreBarState = state_.sliders.centreBarState ? 0 : -1;
+  splitAnimation_.start(3);
+}
+
+void MainWindow::showMotionAreaMenu(const QPoint& globalPosition) {
+  QMenu menu(this);
+  menu.setObjectName("112");
+  for (int id : {command::kAddPose, command::kAddCalculation, command::kAddBranch, command::kAddLoop,
+                 command::kAddEnd, 0, command::kCutBlocks, command::kCopyBlocks, command::kPasteBlocks,
+                 command::kDeleteBlocks, 0, command::kMirrorSelectedPoses, command::kBatchOffset, 0,
+                 command::kBlockProperties}) {
+    if (id == 0)
+      menu.addSeparator();
+    else
+      menu.addAction(action(id));
+  }
+  menu.exec(globalPosition);
+}
+
 void MainWindow::showPoseAreaMenu(const QPoint& globalPosition) {
   QMenu menu(this);
   menu.setObjectName("107");
@@ -376,6 +394,7 @@ void MainWindow::setBusy(bool playing) {
   busy_ = playing;
   for (auto& [id, a] : actions_) a->setEnabled(!playing || id == command::kStop);
   for (QAction* menu : menuBar()->actions()) menu->setEnabled(true);
+  motionArea_->setEnabled(!playing);
   for (QWidget* control : {static_cast<QWidget*>(timeOverride_), static_cast<QWidget*>(loopCount_),
                            static_cast<QWidget*>(offsetList_)})
     if (control) control->setEnabled(!playing);
@@ -394,7 +413,7 @@ MessageAnswer MainWindow::askSaveChanges() {
 
 MotionFileOptions MainWindow::motionFileOptions() const {
   MotionFileOptions options;
-  options.motionAreaHeight = motionArea_->height();
+  options.motionAreaHeight = motionArea_->clientHeight();
   return options;
 }
 
@@ -445,7 +464,7 @@ void MainWindow::runCommand(int id) {
       return;
     case command::kNewMotion:
       if (askSaveChanges() == MessageAnswer::Cancel) return;
-      newMotion(state_, motionArea_->height());
+      newMotion(state_, motionArea_->clientHeight());
       updateTitle();
       poseArea_->refresh();
       notify(state_.views.motionChanged);
@@ -463,11 +482,61 @@ void MainWindow::runCommand(int id) {
       return;
     case command::kImportMotion: {
       MotionFileDialogs dialogs(this);
-      importPoint_ = importMotionCommand(state_, dialogs, importPoint_, motionFileOptions());
+      motionArea_->setRightClickCanvasPoint(
+          importMotionCommand(state_, dialogs, motionArea_->rightClickCanvasPoint(), motionFileOptions()));
       notify(state_.views.motionChanged);
       poseArea_->refresh();
       return;
     }
+    case command::kAddPose:
+      addPoseBlock(state_, motionArea_->rightClickPoint(), motionArea_->rightClickOrigin());
+      return;
+    case command::kAddCalculation:
+      addFlowBlock(state_, KindCalcConstant);
+      return;
+    case command::kAddBranch:
+      addFlowBlock(state_, KindBranch);
+      return;
+    case command::kAddLoop:
+      addFlowBlock(state_, KindLoop);
+      return;
+    case command::kAddEnd:
+      addFlowBlock(state_, KindEnd);
+      return;
+    case command::kCutBlocks:
+      cutBlocksCommand(state_);
+      return;
+    case command::kCopyBlocks:
+      copyBlocksCommand(state_);
+      return;
+    case command::kPasteBlocks:
+      pasteBlocksCommand(state_, false);
+      return;
+    case command::kDeleteBlocks:
+    case command::kDeletePose:
+      deleteBlocksCommand(state_);
+      return;
+    case command::kSplitPose:
+      motionArea_->ensureVisible(splitPose(state_));
+      return;
+    case command::kDuplicatePose:
+      motionArea_->ensureVisible(duplicatePose(state_));
+      return;
+    case command::kNextPose:
+    case command::kNextPoseByBranch:
+      motionArea_->ensureVisible(stepToNextPose(state_, id == command::kNextPoseByBranch));
+      return;
+    case command::kFirstPose:
+      motionArea_->ensureVisible(selectFirstPose(state_));
+      return;
+    case command::kApplyTimeOverride:
+      if (applyTimeOverride(state_, timeOverride()) && timeOverride_) timeOverride_->setValue(100);
+      return;
+    case command::kBlockProperties:
+      if (MotionBlock* block =
+              blockForProperties(state_.motion, motionArea_->rightClickPoint(), motionArea_->rightClickOrigin()))
+        openBlockProperties(this, state_, *block);
+      return;
     case command::kUndo:
       kv::undo(state_);
       return;
@@ -504,17 +573,24 @@ void MainWindow::runCommand(int id) {
       poseArea_->markLayoutDirty();
       return;
     case command::kSelectAll:
-      if (!cursorOverMotionArea()) {
+      if (cursorOverMotionArea()) {
+        selectAllBlocksCommand(state_);
+      } else {
         selectAllSliders(state_.sliders);
         poseArea_->refresh();
-        return;
       }
-      break;
+      return;
     case command::kCopyHere:
-      runCommand(cursorOverMotionArea() ? command::kCopyBlocks : command::kCopyJointValues);
+      if (cursorOverMotionArea())
+        copyBlocksCommand(state_);
+      else
+        copyJointValues(state_);
       return;
     case command::kPasteHere:
-      runCommand(cursorOverMotionArea() ? command::kPasteBlocks : command::kPasteJointValues);
+      if (cursorOverMotionArea())
+        pasteBlocksCommand(state_, true);
+      else
+        pasteJointValues(state_);
       return;
     case command::kServosOffBySpace:
       // Only meaningful while the servos can be switched off by Space.

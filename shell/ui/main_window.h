@@ -22,6 +22,7 @@ class QToolButton;
 
 namespace kv {
 
+class MotionArea;
 class PoseArea;
 class SkinImages;
 
@@ -54,7 +55,7 @@ class MainWindow : public QMainWindow {
   MessageAnswer askSaveChanges();
 
   PoseArea* poseArea() const { return poseArea_; }
-  QWidget* motionArea() const { return motionArea_; }
+  MotionArea* motionArea() const { return motionArea_; }
   QToolBar* toolbar() const { return toolbar_; }
   QAction* action(int command) const;
   double displayedSplit() const { return displayedSplit_; }
@@ -92,6 +93,8 @@ class MainWindow : public QMainWindow {
   void layoutAreas();
   void animateSplit();
   void showPoseAreaMenu(const QPoint& globalPosition);
+  void showMotionAreaMenu(const QPoint& globalPosition);
+  void toggleCentreBar();
   bool cursorOverMotionArea() const;
   void notAvailableYet();
   MotionFileOptions motionFileOptions() const;
@@ -102,7 +105,7 @@ class MainWindow : public QMainWindow {
   EditorState& state_;
   std::u16string motionFileName_;
   PoseArea* poseArea_ = nullptr;
-  QWidget* motionArea_ = nullptr;
+  MotionArea* motionArea_ = nullptr;
   QWidget* client_ = nullptr;
   QToolBar* toolbar_ = nullptr;
   QMenu* recentMenu_ = nullptr;
@@ -117,7 +120,6 @@ class MainWindow : public QMainWindow {
   bool busy_ = false;
   bool closeWithoutAsking_ = false;
   QTimer splitAnimation_;
-  Point importPoint_;  // where imported blocks go; moves on with each import
 };
 
 }  // namespace kv

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "display/ui/skin_images.h"
+#include "motion/ui/motion_area.h"
 #include "pose/ui/pose_area.h"
 #include "shell/string_table.h"
 #include "shell/ui/commands.h"
@@ -20,7 +21,7 @@
 #include "shell/ui/message_box.h"
 #include "shell/ui/qt_text.h"
 #include "motion/motion_file.h"
-#include "pose/ui/pose_area.h"
+#include "motion/ui/motion_area.h"
 #include "shell/undo_commands.h"
 #include "support/scripted_answerer.h"
 #include "support/temp_dir.h"
