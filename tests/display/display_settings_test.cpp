@@ -52,8 +52,8 @@ TEST(DisplaySettingsFile, WriteThenReadReproducesEveryValue) {
   settings.motionAreaFont.faceName = u"ＭＳ ゴシック";
   settings.gridX = 0;
   settings.gridY = 16;
-  settings.skins[3] = {1, u"skin\\spin.bmp"};
-  settings.skins[11] = {0, u"me_image\\signal.bmp"};
+  settings.skins[3] = {1, u"skin\\spin.bmp", {}, false};
+  settings.skins[11] = {0, u"me_image\\signal.bmp", {}, false};
   settings.serialPort = 7;
   settings.serialTimeout = 500;
   AppStatus status;

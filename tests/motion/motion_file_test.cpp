@@ -362,7 +362,9 @@ TEST(MotionFile, ValuesOfSlidersDisabledAtSavingFollowTheChosenSetting) {
     // 0x8000 is -32768, then clamped like every value.
     EXPECT_EQ(a.values[1], -100);
     EXPECT_EQ(b.values[1], 100);
-    if (!c.asked.empty()) EXPECT_EQ(answers.shown()[0].buttons, MessageButtons::YesNo);
+    if (!c.asked.empty()) {
+      EXPECT_EQ(answers.shown()[0].buttons, MessageButtons::YesNo);
+    }
   }
 }
 
