@@ -15,6 +15,7 @@
 
 #include "shell/editor_state.h"
 #include "shell/messages.h"
+#include "shell/ui/dialog_controls.h"
 #include "shell/ui/qt_text.h"
 
 namespace kv {
@@ -29,14 +30,6 @@ constexpr int kConstantLength = 20;
 
 // Where the last of the three dialogs was closed during this run.
 std::optional<QPoint> lastPosition;
-
-QString jp(const char* utf8) { return QString::fromUtf8(utf8); }
-
-template <class W>
-W* named(W* widget, int number) {
-  widget->setObjectName(QString::number(number));
-  return widget;
-}
 
 QLineEdit* lineEdit(int number, int maxLength) {
   auto* edit = named(new QLineEdit, number);

@@ -12,6 +12,7 @@
 #include "pose/show_pose.h"
 #include "shell/editor_state.h"
 #include "shell/string_table.h"
+#include "shell/ui/dialog_controls.h"
 #include "shell/ui/qt_text.h"
 
 namespace kv {
@@ -23,19 +24,6 @@ constexpr int kListColumnWidth = 180;
 // Where the dialog was last closed during this run.
 std::optional<QPoint> lastPosition;
 
-QString jp(const char* utf8) { return QString::fromUtf8(utf8); }
-
-template <class W>
-W* named(W* widget, int control) {
-  widget->setObjectName(QString::number(control));
-  return widget;
-}
-
-QPushButton* button(int control, const char* caption) {
-  auto* b = named(new QPushButton(jp(caption)), control);
-  b->setAutoDefault(false);
-  return b;
-}
 
 }  // namespace
 
@@ -61,11 +49,11 @@ BasePoseDialog::BasePoseDialog(EditorState& state, std::filesystem::path saveFil
 
   name_ = named(new QLineEdit, 1613);
   name_->setMaxLength(static_cast<int>(kBasePoseNameFieldSize - 1));
-  auto* registerButton = button(1619, "登録");
-  auto* replaceButton = button(1189, "現在のポーズと置換");
-  auto* deleteButton = button(1620, "選択したポーズを削除");
-  auto* applyButton = button(1, "適用");
-  auto* closeButton = button(2, "閉じる");
+  auto* registerButton = dialogButton(1619, "登録");
+  auto* replaceButton = dialogButton(1189, "現在のポーズと置換");
+  auto* deleteButton = dialogButton(1620, "選択したポーズを削除");
+  auto* applyButton = dialogButton(1, "適用");
+  auto* closeButton = dialogButton(2, "閉じる");
 
   auto* nameRow = new QHBoxLayout;
   nameRow->addWidget(new QLabel(jp("ポーズ名")));

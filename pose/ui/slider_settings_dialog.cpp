@@ -19,6 +19,7 @@
 #include "display/ui/fonts.h"
 #include "shell/string_table.h"
 #include "shell/text_format.h"
+#include "shell/ui/dialog_controls.h"
 #include "shell/ui/qt_text.h"
 
 namespace kv {
@@ -28,14 +29,6 @@ constexpr int kSelectedSlidersString = 40105;
 
 // Where the dialog was last closed during this run.
 std::optional<QPoint> lastPosition;
-
-QString jp(const char* utf8) { return QString::fromUtf8(utf8); }
-
-template <class W>
-W* named(W* widget, int control) {
-  widget->setObjectName(QString::number(control));
-  return widget;
-}
 
 QLineEdit* lineEdit(int control, int maxLength = 0, bool digitsOnly = false) {
   auto* edit = named(new QLineEdit, control);
