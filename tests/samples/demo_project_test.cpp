@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "display/display_settings.h"
+#include "motion/motion_commands.h"
+#include "rom/compiled_motion.h"
 #include "shell/project.h"
 #include "shell/startup.h"
 #include "support/scripted_answerer.h"
@@ -101,6 +103,15 @@ TEST(DemoProject, LoadsWithoutAMessageAndSkinsHaveTheSizesOfTheirSlots) {
       {520, 600, 24}, {100, 14, 24}, {11, 20, 24}, {13, 20, 24}, {9, 6, 24},   {11, 20, 24},
       {26, 13, 24},   {120, 12, 24}, {9, 16, 24},  {11, 16, 24}, {80, 12, 24}, {24, 12, 24}};
   for (int slot = 0; slot < kSkinSlotCount; ++slot) EXPECT_EQ(skins.sizes[slot], expected[slot]) << slot;
+
+  // The demo motion opens without a question and compiles for the board.
+  ASSERT_TRUE(loadMotionFile(state, kProject / "wave.txt"));
+  EXPECT_TRUE(answers.shownIds().empty());
+  EXPECT_EQ(state.motion.count(), 10);
+  EXPECT_EQ(state.motion.first()->kind, KindStart);
+  ASSERT_NE(state.motion.currentBlock, nullptr);
+  EXPECT_EQ(state.motion.currentBlock->name, u"直立");
+  EXPECT_TRUE(compileMotion(0x201A00, state.motion, 64, 100).ok);
 }
 
 }  // namespace
