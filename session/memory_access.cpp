@@ -386,7 +386,12 @@ int MemoryAccess::startStatusRead() {
   const int length = link_.readEnd();
   link_.store32(a::kReadPointer, a::kFlashRequestArea);
   const BoardBlock blocks[] = {{a::kFlashRequestArea, length}, {a::kReadPointer, 4}};
-  return writeBlocks(blocks, WriteRoute::Direct) ? tag : 0;
+  if (!writeBlocks(blocks, WriteRoute::Direct)) return 0;
+  // The board answers this write with the status as it stands before any
+  // clear: a failed state left by an earlier operation. Taken here, it can
+  // no longer be read by clearFlashState as the answer to its clear.
+  link_.readExec(tag);
+  return tag;
 }
 
 int MemoryAccess::clearFlashState(int tag, const std::atomic<bool>* continueFlag) {

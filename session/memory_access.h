@@ -151,8 +151,9 @@ class MemoryAccess {
 
   // ---- writers that hold the link outside the session
   int restartBoard();
-  // Opens the standing status read at 0x200A00 (16 bytes at 0x200000); gives
-  // its tag, or 0 when it could not be sent.
+  // Opens the standing status read at 0x200A00 (16 bytes at 0x200000) and
+  // takes the board's first answer to it; gives its tag, or 0 when it could
+  // not be sent.
   int startStatusRead();
   // 1 when the board reports the flash state cleared, 0 when it reports a
   // failure, the write fails, `continueFlag` drops to false, or the rounds
