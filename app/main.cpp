@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "display/ui/skin_images.h"
+#include "session/ui/session_controller.h"
 #include "shell/folders.h"
 #include "shell/project.h"
 #include "shell/startup.h"
@@ -32,6 +33,7 @@ int main(int argc, char* argv[]) {
   int rc;
   {
     kv::MainWindow window(state, skins);
+    kv::SessionController board(state, window);
     // Another project always runs in its own editor.
     window.startInstance = [](const QString& projectFile) {
       QProcess::startDetached(QCoreApplication::applicationFilePath(), {projectFile});
@@ -40,6 +42,7 @@ int main(int argc, char* argv[]) {
       kv::saveScreenshotWhenPainted(&window, QString::fromLocal8Bit(screenshot));
     window.show();
     rc = app.exec();
+    board.shutDown();
   }
   kv::shutDown(state, true, loaders);
   kv::setMessageHandler(nullptr);

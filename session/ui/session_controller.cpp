@@ -1,0 +1,109 @@
+#include "session/ui/session_controller.h"
+
+#include <QMetaObject>
+#include <QPointer>
+
+#include "motion/block_editing.h"
+#include "motion/ui/motion_area.h"
+#include "pose/ui/pose_area.h"
+#include "session/ui/status_window.h"
+#include "shell/messages.h"
+#include "shell/ui/commands.h"
+#include "shell/ui/main_window.h"
+
+namespace kv {
+namespace {
+constexpr int kNotAvailableString = 49000;
+}
+
+SessionController::SessionController(EditorState& state, MainWindow& window)
+    : QObject(&window), state_(state), window_(window) {
+  session_ = std::make_unique<OnlineSession>(link_, linkState_, state_, *this);
+  playback_ = std::make_unique<Playback>(*session_);
+  session_->hookLivePose();
+  session_->setCpuSettings(cpuSettings_);
+
+  window.commandHandlers[command::kOnline] = [this] { session_->toggleOnline(); };
+  window.commandHandlers[command::kServosOn] = [this] { session_->toggleServoPower(); };
+  window.commandHandlers[command::kServosOffBySpace] = [this] {
+    if (state_.status.has(status::kSpaceServoOff)) session_->servoOffBySpace();
+  };
+  window.commandHandlers[command::kPlay] = [this] {
+    playback_->startPlayback(window_.loopCount(), window_.timeOverride());
+  };
+  window.commandHandlers[command::kStop] = [this] { playback_->stopPlayback(); };
+}
+
+SessionController::~SessionController() { shutDown(); }
+
+void SessionController::shutDown() {
+  if (!session_) return;
+  if (state_.playing) playback_->stopPlayback();
+  if (session_->connectThreadRunning() && !session_->endSession())
+    showMessage(40003, MessageIcon::Error, MessageButtons::Ok);
+}
+
+// The session's threads never touch a widget: their news runs on the GUI thread.
+void SessionController::post(std::function<void()> job) {
+  QPointer<SessionController> self(this);
+  QMetaObject::invokeMethod(
+      this, [self, job = std::move(job)] {
+        if (self) job();
+      },
+      Qt::QueuedConnection);
+}
+
+void SessionController::openProjectDialogs(const std::u16string&) {
+  // Choosing and creating projects arrives with the project dialogs.
+  post([] { showMessage(kNotAvailableString, MessageIcon::Information, MessageButtons::Ok); });
+}
+
+void SessionController::sessionChanged() { post([this] { showSessionState(); }); }
+
+void SessionController::showSessionState() {
+  window_.refreshMenuMarks();
+  if (!session_->connected()) window_.poseArea()->setBoardValues(std::nullopt);
+  if (session_->connected() && state_.status.has(status::kStatusWindow)) {
+    StatusWindow::open(
+        [this]() -> std::optional<StatusInput> {
+          if (!session_ || !session_->connected()) return std::nullopt;
+          StatusInput input;
+          input.snapshot = session_->liveSnapshot();
+          input.communicationError = linkState_.communicationError.load();
+          input.playing = linkState_.playbackOwner.load() != 0;
+          input.robotName = state_.project.modelName;
+          CpuSettings settings = session_->cpuSettings();
+          input.errorCode = settings.errorCode;
+          input.errorAddress = settings.errorAddress;
+          input.alarmVoltage = settings.batteryAlarm;
+          input.shutdownVoltage = settings.batteryShutdown;
+          return input;
+        },
+        &window_);
+  }
+}
+
+void SessionController::boardSettingsRead() {
+  post([this] { cpuSettings_ = session_->cpuSettings(); });
+}
+
+void SessionController::liveStateUpdated() {
+  post([this] {
+    LiveSnapshot snapshot = session_->liveSnapshot();
+    std::array<int16_t, kSliderCount> values{};
+    for (int i = 0; i < kSliderCount; ++i) values[i] = snapshot.boardValues[i];
+    window_.poseArea()->setBoardValues(values);
+  });
+}
+
+void SessionController::playbackChanged(bool playing) {
+  post([this, playing] { window_.setBusy(playing); });
+}
+
+void SessionController::positionReached(int listIndex) {
+  post([this, listIndex] {
+    if (MotionBlock* block = selectCurrent(state_, listIndex)) window_.motionArea()->ensureVisible(block);
+  });
+}
+
+}  // namespace kv
