@@ -1,5 +1,7 @@
 #include "motion/block_editing.h"
 
+#include "motion/motion_layout.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -72,7 +74,7 @@ MotionBlock* insertPoseCopy(EditorState& state, bool split) {
   pose->link[kNextLink] = made;
   markRepaint(pose);
   made->name = nextPoseName(motion);
-  keepOnCanvas(*made);
+  keepInsideCanvas(*made);
   makeCurrent(state, made);
   motionEdited(state);
   return made;
@@ -101,17 +103,6 @@ void linkLoopBlock(Motion& motion, MotionBlock* loop) {
 }
 
 }  // namespace
-
-void keepOnCanvas(MotionBlock& block) {
-  auto fit = [](int32_t& low, int32_t& high) {
-    int32_t size = std::max(high - low, 0);
-    low = clampToCanvas(low);
-    if (low + int64_t{size} > kMotionAreaExtent) low = std::max(kMotionAreaExtent - size, 0);
-    high = low + size;
-  };
-  fit(block.left, block.right);
-  fit(block.top, block.bottom);
-}
 
 MotionBlock* makeCurrent(EditorState& state, MotionBlock* block) {
   if (!block || !block->isPose()) return nullptr;
@@ -163,7 +154,7 @@ MotionBlock* addPoseBlock(EditorState& state, Point rightClickPoint, Point scrol
   block->pose.steps = kNewPoseSteps;
   block->name = nextPoseName(motion);
   markRepaint(block);
-  keepOnCanvas(*block);
+  keepInsideCanvas(*block);
   makeCurrent(state, block);
   motionEdited(state);
   return block;
@@ -192,7 +183,7 @@ MotionBlock* addFlowBlock(EditorState& state, int kind) {
   if (kind == KindEnd) block->link[kNextLink] = nullptr;
   if (kind == KindLoop) linkLoopBlock(motion, block);
   markRepaint(block);
-  keepOnCanvas(*block);
+  keepInsideCanvas(*block);
   motionEdited(state);
   return block;
 }
@@ -215,7 +206,7 @@ int pasteBlocksCommand(EditorState& state, bool byShortcut) {
   Motion& motion = state.motion;
   const size_t before = motion.blocks.size();
   int pasted = pasteBlocks(motion, state.clipboard);
-  for (size_t i = before; i < motion.blocks.size(); ++i) keepOnCanvas(*motion.blocks[i]);
+  for (size_t i = before; i < motion.blocks.size(); ++i) keepInsideCanvas(*motion.blocks[i]);
   if (pasted > 0)
     motionEdited(state);
   else

@@ -91,7 +91,4 @@ bool applyTimeOverride(EditorState& state, int percent);
 // none is there the first selected block. Null when there is neither.
 MotionBlock* blockForProperties(const Motion& motion, Point rightClickPoint, Point scrollOrigin);
 
-// Moves a block (keeping its size) so that it lies on the 0..2048 canvas.
-void keepOnCanvas(MotionBlock& block);
-
 }  // namespace kv

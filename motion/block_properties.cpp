@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "motion/block_editing.h"
+#include "motion/motion_layout.h"
 #include "motion/variable_source.h"
 #include "shell/editor_state.h"
 #include "shell/messages.h"
@@ -183,7 +184,7 @@ void applyBlockProperties(EditorState& state, MotionBlock& block, const MotionBl
   block.bottom += copy.top - block.top;
   block.left = copy.left;
   block.top = copy.top;
-  keepOnCanvas(block);
+  keepInsideCanvas(block);
   if (dialog == kBranchBlockDialog) {
     block.testVar = copy.testVar;
     block.condition = copy.condition;
