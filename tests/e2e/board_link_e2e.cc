@@ -553,8 +553,14 @@ TEST_F(BoardLinkE2E, FlashWrittenThroughTheHandshakeSurvivesARestart) {
 
   state_.online = false;  // the writers restart the board after ending the session
   ASSERT_EQ(access_.restartBoard(), 1);
-  ASSERT_TRUE(reconnect()) << "the board did not come back";
-  EXPECT_EQ(access_.readBoardWord(kBootCount), 2) << "it did restart";
+  // The board may still answer on its old connection for a moment before it
+  // leaves the bus: wait for the board that has booted again.
+  bool restarted = false;
+  for (auto deadline = Clock::now() + 5s; !restarted && Clock::now() < deadline;) {
+    restarted = reconnect() && access_.readBoardWord(kBootCount) == 2;
+    if (!restarted) std::this_thread::sleep_for(5ms);
+  }
+  ASSERT_TRUE(restarted) << "the board did not restart and come back";
 
   fillImage(kFreeSector, std::vector<uint8_t>(a::kFlashBlockSize, 0));
   ASSERT_EQ(access_.readBlocks({{kFreeSector, static_cast<int>(a::kFlashBlockSize)}}), 1);
