@@ -39,7 +39,7 @@ struct Bench {
       state.motion.currentBlock = block.get();
       state.motion.blocks.push_back(std::move(block));
     }
-    state.views.livePose = [this](const kv::PoseValues&) { ++liveCount; };
+    state.views.livePose = [this](const kv::PoseValues&, int) { ++liveCount; };
     area = std::make_unique<kv::PoseArea>(state, skins);
     area->resize(940, 660);
     area->show();

@@ -166,8 +166,10 @@ void mirrorSelectedPoses(EditorState& state) {
   recordUndo(state);
   notify(state.views.motionChanged);
   // The pose area and the robot show the current block: bring both up to date.
-  if (currentMirrored && state.views.livePose) state.views.livePose(state.motion.currentBlock->pose);
-  notify(state.views.poseChanged);
+  if (currentMirrored)
+    showPose(state, state.motion.currentBlock->pose, kPoseOperationTime, false);
+  else
+    notify(state.views.poseChanged);
 }
 
 }  // namespace kv

@@ -7,15 +7,21 @@ namespace kv {
 
 struct EditorState;
 
-// Time the pose area passes, and the time pose operations pass.
+// Transition times of the robot's live pose: the pose area passes the first,
+// the pose operations the second.
 inline constexpr int kPoseAreaTime = 18;
 inline constexpr int kPoseOperationTime = 36;
+// Keeps the live pose's time as it was.
+inline constexpr int kKeepLiveTime = -1;
 
 // Clamps every value to its slider's limits, keeps only servo bits of
-// sliders 0..29, stores the pose in the current pose block (its time becomes
-// `time` unless that is above 65535; -1 keeps the block's time), hands it to
-// the live output, records an undo state when asked, and tells the views.
-void showPose(EditorState& state, const PoseValues& pose, int time, bool recordUndo);
+// sliders 0..29 and stores the values and servo bits in the current pose
+// block; the block's own transition time is never changed here. `liveTime`
+// becomes the time the robot takes to the pose unless it is outside
+// 0..65535 (kKeepLiveTime), which keeps the previous one. Hands the pose and
+// that time to the live output, records an undo state when asked, and tells
+// the views.
+void showPose(EditorState& state, const PoseValues& pose, int liveTime, bool recordUndo);
 
 // The current pose: the pose part of the current pose block (a zero pose
 // when the motion has none yet).

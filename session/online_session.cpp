@@ -180,7 +180,7 @@ void OnlineSession::servoOffBySpace() {
 }
 
 void OnlineSession::hookLivePose() {
-  editor_.views.livePose = [this](const PoseValues& pose) { queueLivePose(pose, pose.steps); };
+  editor_.views.livePose = [this](const PoseValues& pose, int time) { queueLivePose(pose, time); };
 }
 
 // ---------------------------------------------------------------- any thread

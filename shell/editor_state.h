@@ -11,6 +11,7 @@
 #include "motion/motion.h"
 #include "pose/base_poses.h"
 #include "pose/pose_operations.h"
+#include "pose/show_pose.h"
 #include "pose/slider_table.h"
 #include "shell/app_status.h"
 #include "shell/project.h"
@@ -24,7 +25,9 @@ struct EditorViews {
   std::function<void()> motionChanged;    // blocks, links or selection changed
   std::function<void()> undoChanged;      // undo / redo availability changed
   std::function<void(bool)> modifiedChanged;
-  std::function<void(const PoseValues&)> livePose;  // the online session sends it to the robot
+  // The online session sends the pose to the robot, moving there in the
+  // given transition time (steps).
+  std::function<void(const PoseValues&, int time)> livePose;
 };
 
 inline void notify(const std::function<void()>& view) {
@@ -44,6 +47,9 @@ struct EditorState {
   BlockClipboard clipboard;
   UndoChain undo;
   EditorViews views;
+  // The transition time of the robot's live pose: the time of the last
+  // showPose that gave one. Apart from every block's own time.
+  int liveTime = kPoseAreaTime;
   // A motion is playing on the board: commands that edit the motion or use
   // the link wait (playback sets and clears it).
   std::atomic<bool> playing{false};

@@ -16,7 +16,7 @@ class BlockEditing : public ::testing::Test {
       s.lowerLimit = -32768;
       s.upperLimit = 32767;
     }
-    state.views.livePose = [this](const PoseValues& pose) { sentSteps.push_back(pose.steps); };
+    state.views.livePose = [this](const PoseValues&, int time) { sentTimes.push_back(time); };
     start = add(KindStart, u" START ", 50, 10);
     pose0 = add(KindPose, u"POSE 0", 50, 50);
     end = add(KindEnd, u"   END   ", 50, 400);
@@ -46,7 +46,7 @@ class BlockEditing : public ::testing::Test {
   MotionBlock* start;
   MotionBlock* pose0;
   MotionBlock* end;
-  std::vector<int> sentSteps;
+  std::vector<int> sentTimes;
 };
 
 TEST_F(BlockEditing, SplitTakesTruncatedMeansAndSharesTheNextPosesTime) {
@@ -69,7 +69,7 @@ TEST_F(BlockEditing, SplitTakesTruncatedMeansAndSharesTheNextPosesTime) {
   EXPECT_EQ(made->name, u"POSE 2");
   EXPECT_EQ((Point{made->left, made->top}), (Point{125, 100}));  // between the two poses
   EXPECT_EQ(current(), made);
-  EXPECT_EQ(sentSteps, std::vector<int>{1});  // loaded into the pose area and sent on
+  EXPECT_EQ(sentTimes, std::vector<int>{1});  // loaded into the pose area and sent on
   EXPECT_EQ(undoStates(), 2u);
 
   pose1->pose.steps = 7;
@@ -170,7 +170,7 @@ TEST_F(BlockEditing, StepAndFirstPoseFollowTheFlow) {
   pose1->pose.steps = 11;
 
   EXPECT_EQ(stepToNextPose(state, false), pose1);
-  EXPECT_EQ(sentSteps, std::vector<int>{11});
+  EXPECT_EQ(sentTimes, std::vector<int>{11});
   EXPECT_EQ(stepToNextPose(state, false), nullptr);  // the end block has no way on
   EXPECT_EQ(current(), pose1);
   makeCurrent(state, pose0);
@@ -213,7 +213,7 @@ TEST_F(BlockEditing, ClipboardCommandsAndDeleteRecordUndo) {
   MotionBlock* pose2 = add(KindPose, u"POSE 2", 50, 150, pose0);
   EXPECT_EQ(deleteBlocksCommand(state), 1);
   EXPECT_EQ(current(), pose2);
-  EXPECT_EQ(sentSteps.size(), 1u);
+  EXPECT_EQ(sentTimes.size(), 1u);
 
   // While playing: copy, cut, Ctrl+V and Ctrl+A do nothing.
   state.playing = true;

@@ -41,7 +41,7 @@ struct Editor {
     auto block = std::make_unique<MotionBlock>();
     state.motion.currentBlock = block.get();
     state.motion.blocks.push_back(std::move(block));
-    state.views.livePose = [this](const PoseValues&) { ++livePoses; };
+    state.views.livePose = [this](const PoseValues&, int) { ++livePoses; };
   }
   PoseValues& pose() { return state.motion.currentBlock->pose; }
 };

@@ -18,6 +18,7 @@ struct Editor {
   int posesShown = 0;
   int motionsShown = 0;
   std::vector<PoseValues> sent;
+  std::vector<int> sentTimes;  // the robot's transition time to each sent pose
   Editor() {
     for (PoseSlider& s : state.sliders.sliders) {
       s.lowerLimit = -1000;
@@ -30,7 +31,10 @@ struct Editor {
     state.motion.currentBlock = current;
     state.views.poseChanged = [this] { ++posesShown; };
     state.views.motionChanged = [this] { ++motionsShown; };
-    state.views.livePose = [this](const PoseValues& pose) { sent.push_back(pose); };
+    state.views.livePose = [this](const PoseValues& pose, int time) {
+      sent.push_back(pose);
+      sentTimes.push_back(time);
+    };
   }
   MotionBlock* addPose() {
     state.motion.blocks.push_back(std::make_unique<MotionBlock>());
@@ -52,6 +56,7 @@ struct Editor {
 
 TEST(JointClipboard, CopyWithoutSelectionThenPasteIntoTwoSelectedSliders) {
   Editor editor;
+  editor.pose().steps = 100;
   for (int i = 0; i < kSliderCount; ++i) editor.pose().values[i] = static_cast<int16_t>(i);
   editor.pose().values[7] = -1;
   editor.pose().servoMask = 1u << 7;
@@ -66,7 +71,9 @@ TEST(JointClipboard, CopyWithoutSelectionThenPasteIntoTwoSelectedSliders) {
   EXPECT_EQ(editor.pose().values[9], 9);
   EXPECT_EQ(editor.pose().values[8], 0);
   EXPECT_EQ(editor.pose().servoMask, 1u << 7);
-  EXPECT_EQ(editor.pose().steps, kPoseOperationTime);
+  // The robot moves there at the operations' pace; the block keeps its time.
+  EXPECT_EQ(editor.pose().steps, 100);
+  EXPECT_EQ(editor.sentTimes, std::vector<int>{kPoseOperationTime});
   EXPECT_TRUE(editor.state.status.has(status::kModified));
 }
 
@@ -194,6 +201,7 @@ TEST(MirrorSelectedPoses, MirrorsSelectedPoseBlocksWithClampingAndReloadsTheShow
   EXPECT_EQ(editor.posesShown, 1);
   ASSERT_EQ(editor.sent.size(), 1u);
   EXPECT_EQ(editor.sent[0], editor.current->pose);
+  EXPECT_EQ(editor.sentTimes, std::vector<int>{kPoseOperationTime});
 }
 
 TEST(MirrorSelectedPoses, CentreNeedsTheSliderInTheBasePoseAndOnlySelectedSlidersCount) {

@@ -192,7 +192,7 @@ TEST_F(SessionOnline, ConnectsMovesTheRobotLiveAndDisconnects) {
   pose.values[61] = -700;
   pose.servoMask = 0x3;
   session->hookLivePose();
-  editor.views.livePose(pose);
+  editor.views.livePose(pose, kPoseAreaTime);
   EXPECT_TRUE(eventually([&] { return server->variable(0) == 1500 && server->variable(61) == -700; }));
   EXPECT_TRUE(eventually([&] { return session->liveSnapshot().boardValues[0] == 1500; }));
 
