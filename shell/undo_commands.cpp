@@ -1,6 +1,7 @@
 #include "shell/undo_commands.h"
 
 #include "motion/motion_edit.h"
+#include "pose/show_pose.h"
 #include "shell/editor_state.h"
 
 namespace kv {
@@ -13,8 +14,17 @@ void setModified(EditorState& state, bool modified) {
   if (was != modified && state.views.modifiedChanged) state.views.modifiedChanged(modified);
 }
 
+// The current block of a replaced motion is shown like any other pose, so
+// the robot follows it too, at the pace it was last moved.
+void showCurrentBlock(EditorState& state) {
+  if (const MotionBlock* block = state.motion.currentBlock; block && block->isPose())
+    showPose(state, block->pose, kKeepLiveTime, false);
+  else
+    notify(state.views.poseChanged);
+}
+
 void motionReplaced(EditorState& state) {
-  notify(state.views.poseChanged);
+  showCurrentBlock(state);
   notify(state.views.motionChanged);
   notify(state.views.undoChanged);
 }
@@ -53,7 +63,7 @@ void newMotion(EditorState& state, int motionAreaHeight) {
   newMotion(state.motion, state.basePoses, placement);
   state.motion.file.clear();
   resetUndo(state);
-  notify(state.views.poseChanged);
+  showCurrentBlock(state);
   notify(state.views.motionChanged);
 }
 

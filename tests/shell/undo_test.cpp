@@ -186,8 +186,10 @@ TEST(UndoChain, LinksAreStoredAsPositionsSoAMovedTargetIsStoredAnew) {
 struct EditorUndo : ::testing::Test {
   EditorState state;
   std::vector<std::string> calls;
+  std::vector<std::pair<int, int>> robot;  // first value and time of each live pose
 
   void SetUp() override {
+    state.views.livePose = [this](const PoseValues& pose, int time) { robot.emplace_back(pose.values[0], time); };
     state.views.poseChanged = [this] { calls.push_back("pose"); };
     state.views.motionChanged = [this] { calls.push_back("motion"); };
     state.views.undoChanged = [this] { calls.push_back("undo"); };
@@ -197,6 +199,7 @@ struct EditorUndo : ::testing::Test {
     state.motion.file = "walk.txt";
     newMotion(state, 0);
     calls.clear();
+    robot.clear();
   }
 };
 
@@ -236,6 +239,24 @@ TEST_F(EditorUndo, RecordMarksModifiedOnceAndUndoLeavesTheMark) {
   EXPECT_FALSE(state.undo.canUndo());
   EXPECT_FALSE(state.status.has(status::kModified));
   EXPECT_EQ(calls, (std::vector<std::string>{"saved", "undo"}));
+}
+
+TEST_F(EditorUndo, UndoRedoAndNewMoveTheRobotToTheShownPoseAtTheLastPace) {
+  for (PoseSlider& s : state.sliders.sliders) s.upperLimit = 1000;
+  PoseValues pose = currentPose(state);
+  pose.values[0] = 10;
+  showPose(state, pose, kPoseAreaTime, true);
+  pose.values[0] = 20;
+  showPose(state, pose, kPoseOperationTime, true);
+  robot.clear();
+
+  ASSERT_TRUE(undo(state));
+  ASSERT_TRUE(redo(state));
+  newMotion(state, 0);
+  // New takes its values from the base pose: none here.
+  EXPECT_EQ(robot, (std::vector<std::pair<int, int>>{
+                       {10, kPoseOperationTime}, {20, kPoseOperationTime}, {0, kPoseOperationTime}}));
+  EXPECT_EQ(state.motion.currentBlock->pose.steps, 50);
 }
 
 }  // namespace
