@@ -395,7 +395,10 @@ void PoseArea::endDrag() {
 }
 
 void PoseArea::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
+  if (event->button() == Qt::LeftButton) endOperation();
+}
+
+void PoseArea::endOperation() {
   stepTimer_.stop();
   if (mode_ == Mode::DragKnob) {
     endDrag();
@@ -457,6 +460,13 @@ bool PoseArea::event(QEvent* event) {
       break;
   }
   return QWidget::event(event);
+}
+
+void PoseArea::changeEvent(QEvent* event) {
+  // Disabled (a motion starts playing): an operation in progress ends now,
+  // a drag with its undo record, so no step or drag edits the motion later.
+  if (event->type() == QEvent::EnabledChange && !isEnabled() && mode_ != Mode::None) endOperation();
+  QWidget::changeEvent(event);
 }
 
 }  // namespace kv

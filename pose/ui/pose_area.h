@@ -52,6 +52,7 @@ class PoseArea : public QWidget {
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
   bool event(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   enum class Mode { None, DragKnob, RubberReplace, RubberAdd, MoveSliders, Stepping };
@@ -74,6 +75,8 @@ class PoseArea : public QWidget {
   void press(QMouseEvent* event, bool secondClickOfDoubleClick);
   void doStep();
   void endDrag();
+  // Ends whatever the left button started: stepping, a drag, a rubber band.
+  void endOperation();
   void updateRubberBand(const QPoint& to);
   StepModifiers modifiersOf(Qt::KeyboardModifiers modifiers) const;
 

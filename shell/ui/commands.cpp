@@ -4,8 +4,11 @@ namespace kv::command {
 
 const std::vector<CommandInfo>& commandTable() {
   static const std::vector<CommandInfo> table = {
-      {kExit, "終了(&X)", QKeySequence("Ctrl+Q")},
-      {kOnline, "オンライン", {}},
+      {kExit, "終了(&X)", QKeySequence("Ctrl+Q"), {}, kRunsAfterFailedStartup},
+      // The online and servo commands reach the session while a motion
+      // plays: it refuses to disconnect (40303) and hands servo power to
+      // playback.
+      {kOnline, "オンライン", {}, {}, kRunsWhilePlaying},
       {kNewMotion, "新規(&N)", QKeySequence("Ctrl+N")},
       {kOpenMotion, "開く(&O)...", QKeySequence("Ctrl+O")},
       {kSaveMotionAs, "名前を付けて保存(&A)...", {}},
@@ -16,7 +19,7 @@ const std::vector<CommandInfo>& commandTable() {
       {kDuplicatePose, "編集中のポーズの複製", QKeySequence("Shift+Ins")},
       {kDeletePose, "編集中のポーズの削除", QKeySequence("Del")},
       {kPlay, "モーションの再生", {}},
-      {kStop, "モーションの停止", {}},
+      {kStop, "モーションの停止", {}, {}, kRunsWhilePlaying},
       {kNextPose, "次のポーズへ進む", QKeySequence("Ctrl+Space")},
       {kNextPoseByBranch, "次のポーズへ進む(分岐)", QKeySequence("Shift+Space")},
       {kDisplaySettings, "画面表示の設定...", {}},
@@ -25,7 +28,7 @@ const std::vector<CommandInfo>& commandTable() {
       {kCopyLeftToRight, "左半身を右半身へコピー", {}},
       {kCopyRightToLeft, "右半身を左半身へコピー", {}},
       {kMirrorPose, "鏡像反転", QKeySequence("Ctrl+F")},
-      {kServosOn, "サーボモータON", QKeySequence("Home")},
+      {kServosOn, "サーボモータON", QKeySequence("Home"), {}, kRunsWhilePlaying},
       {kToggleDisplayInversion, "ポーズスライダの表示反転", {}},
       {kCopyBlocks, "選択したブロックをコピー", {}},
       {kDeleteBlocks, "選択したブロックを削除", {}},
@@ -40,7 +43,7 @@ const std::vector<CommandInfo>& commandTable() {
       {kCpuSettings, "CPUの設定...", {}},
       {kModeSwitchSettings, "モードスイッチ/音声の設定・書き込み...", {}},
       {kNewProject, "ロボットプロジェクトの新規作成...", {}},
-      {kOpenProject, "ロボットプロジェクトを開く...", {}},
+      {kOpenProject, "ロボットプロジェクトを開く...", {}, {}, kRunsAfterFailedStartup},
       {kVersion, "バージョン情報...", {}},
       {kFirmwareUpdate, "ファームウェアアップデート...", {}},
       {kImportLegacyMotion, "Velbo-L2のモーションを読み込む", {}},
@@ -55,7 +58,7 @@ const std::vector<CommandInfo>& commandTable() {
       {kImportMotion, "モーションファイルのインポート", {}},
       {kMirrorSelectedPoses, "選択したポーズを全て鏡像反転", {}},
       {kAddEnd, "エンドブロックの追加", {}},
-      {kServosOffBySpace, "", QKeySequence("Space")},
+      {kServosOffBySpace, "", QKeySequence("Space"), {}, kRunsWhilePlaying},
       {kBatchOffset, "選択したポーズの一括オフセット", {}},
       {kOffsetDialog, "オフセットの登録...", {}},
   };
@@ -66,6 +69,13 @@ const CommandInfo* findCommand(int id) {
   for (const CommandInfo& info : commandTable())
     if (info.id == id) return &info;
   return nullptr;
+}
+
+unsigned commandFlags(int id) {
+  // A recent project opens in an editor of its own.
+  if (id >= kFirstRecentProject && id < kFirstRecentProject + 32) return kRunsAfterFailedStartup;
+  const CommandInfo* info = findCommand(id);
+  return info ? info->flags : 0;
 }
 
 const std::vector<ToolbarButton>& toolbarButtons() {

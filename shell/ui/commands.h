@@ -64,16 +64,25 @@ inline constexpr int kServosOffBySpace = 40236;
 inline constexpr int kBatchOffset = 40239;
 inline constexpr int kOffsetDialog = 40242;
 
+// When a command may run besides normal editing (flags of CommandInfo).
+// Every other command waits while a motion plays and is unavailable when no
+// project could be loaded at start-up.
+inline constexpr unsigned kRunsWhilePlaying = 0x1;        // playback owns the robot and the motion
+inline constexpr unsigned kRunsAfterFailedStartup = 0x2;  // the editor has no project to work on
+
 struct CommandInfo {
   int id;
   const char* caption;  // UTF-8; empty for key-only commands
   QKeySequence keys;
   QKeySequence secondKeys = {};
+  unsigned flags = 0;
 };
 
 // Every command that has a caption or a key.
 const std::vector<CommandInfo>& commandTable();
 const CommandInfo* findCommand(int id);
+// The flags of any command number, those without a table entry included.
+unsigned commandFlags(int id);
 
 // The toolbar's buttons in order, and the string numbers of their tooltips.
 struct ToolbarButton {

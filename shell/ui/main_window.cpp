@@ -46,7 +46,7 @@ namespace kv {
 namespace {
 
 constexpr int kNewMotionString = 40275;
-constexpr int kProjectUnreadableString = 40244;
+constexpr int kNoProjectString = 40256;
 constexpr int kSaveChangesString = 40002;
 constexpr int kUnsupportedDropString = 40253;
 constexpr int kNoRecentProjectsString = 40282;
@@ -97,7 +97,7 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   fillJointClipboard(state);
   motionArea_ = new MotionArea(state, client_);
   if (state.startupFailed) {
-    auto* note = new QLabel(toQString(loadUiString(kProjectUnreadableString)), motionArea_->viewport());
+    auto* note = new QLabel(toQString(loadUiString(kNoProjectString)), motionArea_->viewport());
     note->setWordWrap(true);
     note->setGeometry(10, 10, 400, 80);
   }
@@ -142,6 +142,9 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   move(30, 20);
   updateTitle();
   setBusy(false);
+  // Without a project the editor only offers to open another one: nothing
+  // here may edit, go online or write the project's files.
+  if (state.startupFailed) showMessage(kNoProjectString, MessageIcon::Information, MessageButtons::Ok);
 }
 
 MainWindow::~MainWindow() { state_.views = EditorViews{}; }
@@ -307,6 +310,7 @@ void MainWindow::fillRecentProjects() {
     QAction* entry = recentMenu_->addAction(toQString(state_.recentProjects[i].robotName));
     int id = command::kFirstRecentProject + static_cast<int>(i);
     entry->setData(id);
+    entry->setEnabled(commandAvailable(id));
     connect(entry, &QAction::triggered, this, [this, id] { runCommand(id); });
   }
 }
@@ -315,7 +319,7 @@ void MainWindow::fillBasePoseMenu(QMenu* menu) {
   menu->clear();
   for (const BasePoseMenuItem& item : basePoseMenu(state_.basePoses)) {
     QAction* entry = menu->addAction(toQString(item.name));
-    entry->setEnabled(item.enabled);
+    entry->setEnabled(item.enabled && (item.command == 0 || commandAvailable(item.command)));
     if (item.command == 0) continue;
     entry->setCheckable(true);
     entry->setChecked(item.checked);
@@ -384,20 +388,28 @@ void MainWindow::setStatus(uint32_t bits, bool on) {
 void MainWindow::refreshMenuMarks() {
   action(command::kOnline)->setChecked(state_.status.has(status::kOnline));
   action(command::kServosOn)->setChecked(state_.status.has(status::kServosOn));
-  if (!busy_) {
-    action(command::kUndo)->setEnabled(state_.undo.canUndo());
-    action(command::kRedo)->setEnabled(state_.undo.canRedo());
-  }
+  action(command::kUndo)->setEnabled(commandAvailable(command::kUndo) && state_.undo.canUndo());
+  action(command::kRedo)->setEnabled(commandAvailable(command::kRedo) && state_.undo.canRedo());
+}
+
+bool MainWindow::commandAvailable(int id) const {
+  const unsigned flags = command::commandFlags(id);
+  if (state_.startupFailed && !(flags & command::kRunsAfterFailedStartup)) return false;
+  if (busy_ && !(flags & command::kRunsWhilePlaying)) return false;
+  return true;
 }
 
 void MainWindow::setBusy(bool playing) {
   busy_ = playing;
-  for (auto& [id, a] : actions_) a->setEnabled(!playing || id == command::kStop);
+  for (auto& [id, a] : actions_) a->setEnabled(commandAvailable(id));
   for (QAction* menu : menuBar()->actions()) menu->setEnabled(true);
-  motionArea_->setEnabled(!playing);
+  // Playback owns the motion and the robot: neither area takes edits.
+  const bool editing = !playing && !state_.startupFailed;
+  poseArea_->setEnabled(editing);
+  motionArea_->setEnabled(editing);
   for (QWidget* control : {static_cast<QWidget*>(timeOverride_), static_cast<QWidget*>(loopCount_),
                            static_cast<QWidget*>(offsetList_)})
-    if (control) control->setEnabled(!playing);
+    if (control) control->setEnabled(editing);
   if (!playing) action(command::kStop)->setEnabled(false);
   refreshMenuMarks();
 }
@@ -433,7 +445,7 @@ bool MainWindow::cursorOverMotionArea() const {
 }
 
 void MainWindow::runCommand(int id) {
-  if (busy_ && id != command::kStop) return;
+  if (!commandAvailable(id)) return;
   // Copying, pasting and selecting by key wait while a motion plays.
   if (state_.playing && (id == command::kCopyBlocks || id == command::kCopyHere || id == command::kPasteHere ||
                          id == command::kSelectAll))
@@ -713,6 +725,8 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::dropFile(const QString& path) {
   switch (classifyDroppedFile(path)) {
     case DroppedFileKind::Motion:
+      // Refused like the open command: while a motion plays, or without a project.
+      if (!commandAvailable(command::kOpenMotion)) return;
       if (askSaveChanges() == MessageAnswer::Cancel) return;
       if (openMotionFile)
         openMotionFile(std::filesystem::path(path.toStdString()));

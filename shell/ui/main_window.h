@@ -51,6 +51,12 @@ class MainWindow : public QMainWindow {
   // While a motion plays every command but Stop is unavailable.
   void setBusy(bool playing);
   bool busy() const { return busy_; }
+  // Whether a command may run now: while a motion plays only the commands
+  // marked for it, and after a failed start-up only opening another project
+  // and Exit.
+  bool commandAvailable(int id) const;
+  // Takes a file dropped on the window (only the first of several counts).
+  void dropFile(const QString& path);
   // Asks whether to save a changed motion; Cancel stops the caller.
   MessageAnswer askSaveChanges();
 
@@ -100,7 +106,6 @@ class MainWindow : public QMainWindow {
   MotionFileOptions motionFileOptions() const;
   void motionReplaced();
   void markModified();
-  void dropFile(const QString& path);
 
   EditorState& state_;
   std::u16string motionFileName_;

@@ -212,14 +212,71 @@ class MainWindowTest : public QObject {
     QCOMPARE(ran, 1);
   }
 
-  void failedStartUpSaysTheProjectCouldNotBeRead() {
+  void failedStartUpLeavesOnlyAnotherProjectAndExit() {
+    testing::ScriptedAnswerer answers;
     EditorState state;
     state.startupFailed = true;
+    state.status.set(status::kToolbar, true);
+    state.display.toolbarButtons.fill(true);
     SkinImages skins;
     MainWindow window(state, skins);
+    QCOMPARE(answers.shownIds(), std::vector<int>{40256});
     auto labels = window.findChildren<QLabel*>();
     QVERIFY(!labels.isEmpty());
-    QCOMPARE(labels.first()->text(), toQString(loadUiString(40244)));
+    QCOMPARE(labels.first()->text(), toQString(loadUiString(40256)));
+
+    for (const command::CommandInfo& info : command::commandTable())
+      QVERIFY2(window.action(info.id)->isEnabled() == (info.id == command::kExit || info.id == command::kOpenProject),
+               qPrintable(QString::number(info.id)));
+    QVERIFY(!window.poseArea()->isEnabled());
+    QVERIFY(!window.motionArea()->isEnabled());
+
+    // Commands that would write the project's files, edit or go online do
+    // nothing, even when run directly.
+    int ran = 0;
+    for (int id : {command::kSliderSettings, command::kBasePoseDialog, command::kFirstBasePose, command::kCpuSettings,
+                   command::kOnline, command::kServosOn, command::kNewMotion, command::kSaveMotion, command::kMirrorPose})
+      window.commandHandlers[id] = [&ran] { ++ran; };
+    for (const auto& [id, job] : window.commandHandlers) window.runCommand(id);
+    QCOMPARE(ran, 0);
+    window.runCommand(command::kFirstRecentProject);  // the empty recent list opens nothing
+    QCOMPARE(answers.shownIds(), std::vector<int>{40256});
+
+    int opened = 0;
+    window.openMotionFile = [&opened](const std::filesystem::path&) { ++opened; };
+    window.dropFile("/robots/walk.txt");
+    QCOMPARE(opened, 0);
+  }
+
+  void whilePlayingOnlyStopAndTheBoardCommandsRunAndNoMotionIsDropped() {
+    testing::ScriptedAnswerer answers;
+    Window w;
+    newMotion(w.state, 300);
+    std::vector<int> ran;
+    for (int id : {command::kOnline, command::kServosOn, command::kServosOffBySpace, command::kStop,
+                   command::kMirrorPose, command::kNewMotion})
+      w.window->commandHandlers[id] = [&ran, id] { ran.push_back(id); };
+    int opened = 0;
+    w.window->openMotionFile = [&opened](const std::filesystem::path&) { ++opened; };
+
+    w.window->setBusy(true);
+    QVERIFY(!w.window->poseArea()->isEnabled());
+    QVERIFY(!w.window->motionArea()->isEnabled());
+    QVERIFY(w.window->action(command::kServosOn)->isEnabled());
+    QVERIFY(w.window->action(command::kOnline)->isEnabled());
+    w.window->activateWindow();
+    QTest::keyClick(w.window.get(), Qt::Key_Home);
+    QTest::keyClick(w.window.get(), Qt::Key_Space);
+    for (int id : {command::kOnline, command::kMirrorPose, command::kNewMotion, command::kStop}) w.window->runCommand(id);
+    QCOMPARE(ran, (std::vector<int>{command::kServosOn, command::kServosOffBySpace, command::kOnline, command::kStop}));
+    w.window->dropFile("/robots/walk.txt");
+    QCOMPARE(opened, 0);
+
+    w.window->setBusy(false);
+    QVERIFY(w.window->poseArea()->isEnabled());
+    w.window->dropFile("/robots/walk.txt");
+    QCOMPARE(opened, 1);
+    QVERIFY(answers.shownIds().empty());
   }
 
   void questionFromAWorkerThreadIsAskedOnTheGuiThread() {
