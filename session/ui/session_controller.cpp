@@ -62,8 +62,11 @@ void SessionController::sessionChanged() { post([this] { showSessionState(); });
 
 void SessionController::showSessionState() {
   window_.refreshMenuMarks();
-  if (!session_->connected()) window_.poseArea()->setBoardValues(std::nullopt);
-  if (session_->connected() && state_.status.has(status::kStatusWindow)) {
+  const bool connected = session_->connected();
+  const bool sessionStarted = connected && !shownConnected_;
+  shownConnected_ = connected;
+  if (!connected) window_.poseArea()->setBoardValues(std::nullopt);
+  if (sessionStarted && state_.status.has(status::kStatusWindow)) {
     StatusWindow::open(
         [this]() -> std::optional<StatusInput> {
           if (!session_ || !session_->connected()) return std::nullopt;

@@ -49,6 +49,10 @@ class SessionController : public QObject, public SessionEvents {
   CpuSettings cpuSettings_;
   std::unique_ptr<OnlineSession> session_;
   std::unique_ptr<Playback> playback_;
+  // The session was connected when its state was last shown: the status
+  // window opens only as a session starts, never again within it once the
+  // user has closed it.
+  bool shownConnected_ = false;
 };
 
 }  // namespace kv

@@ -1,12 +1,17 @@
 // The editor online with a virtual board: connect, a live pose reaching the
-// board, play and stop the motion, disconnect.
+// board, play and stop the motion, disconnect; what playback owns while it
+// plays; when the status window opens.
 #include <QProcess>
+#include <QSpinBox>
 #include <QtTest>
 
 #include "display/ui/skin_images.h"
+#include "motion/motion.h"
 #include "pose/show_pose.h"
+#include "pose/ui/pose_area.h"
 #include "session/memory_map.h"
 #include "session/ui/session_controller.h"
+#include "session/ui/status_window.h"
 #include "shell/pacing.h"
 #include "shell/ui/commands.h"
 #include "shell/ui/main_window.h"
@@ -16,36 +21,63 @@
 
 using namespace kv;
 
+namespace {
+
+// The virtual board's robot with a new motion, every slider within ±1000.
+void prepare(EditorState& state) {
+  state.project.modelName = u"DemoHumanoid";
+  for (int i = 0; i < kSliderCount; ++i) {
+    state.sliders.sliders[i].lowerLimit = -1000;
+    state.sliders.sliders[i].upperLimit = 1000;
+  }
+  newMotion(state, 400);
+}
+
+bool goOnline(MainWindow& window, SessionController& controller) {
+  window.runCommand(command::kOnline);
+  return QTest::qWaitFor([&] { return controller.session().connected(); }, 15000);
+}
+
+bool goOffline(MainWindow& window, SessionController& controller) {
+  window.runCommand(command::kOnline);
+  return QTest::qWaitFor([&] { return !controller.session().connectThreadRunning(); }, 15000);
+}
+
+}  // namespace
+
 class SessionControllerTest : public QObject {
   Q_OBJECT
 
- private slots:
-  void connectSendPlayStopDisconnect() {
-    testing::TempDir dir;
-    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir.path().string()));
-    setPacingScale(0.05);
-    QProcess board;
-    board.start(MARLO_SIM_PATH, {"--socket", "gui-test", "--time-scale", "0.05"});
-    QVERIFY(board.waitForStarted(10000));
-    QVERIFY(board.waitForReadyRead(20000));
-    QVERIFY(board.readLine().startsWith("marlo-sim: listening"));
+  testing::TempDir dir_;
+  QProcess board_;
 
+ private slots:
+  void initTestCase() {
+    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir_.path().string()));
+    setPacingScale(0.05);
+    board_.start(MARLO_SIM_PATH, {"--socket", "gui-test", "--time-scale", "0.05"});
+    QVERIFY(board_.waitForStarted(10000));
+    QVERIFY(board_.waitForReadyRead(20000));
+    QVERIFY(board_.readLine().startsWith("marlo-sim: listening"));
+  }
+
+  void cleanupTestCase() {
+    board_.terminate();
+    QVERIFY(board_.waitForFinished(10000));
+    setPacingScale(1.0);
+  }
+
+  void connectSendPlayStopDisconnect() {
     testing::ScriptedAnswerer answers;  // every question gets the cautious answer
     EditorState state;
-    state.project.modelName = u"DemoHumanoid";  // the virtual board's robot
-    for (int i = 0; i < kSliderCount; ++i) {
-      state.sliders.sliders[i].lowerLimit = -1000;
-      state.sliders.sliders[i].upperLimit = 1000;
-    }
-    newMotion(state, 400);
+    prepare(state);
     SkinImages skins;
     {
       MainWindow window(state, skins);
       SessionController controller(state, window);
       window.show();
 
-      window.runCommand(command::kOnline);
-      QTRY_VERIFY_WITH_TIMEOUT(controller.session().connected(), 15000);
+      QVERIFY(goOnline(window, controller));
       QVERIFY(state.status.has(status::kOnline));
       QVERIFY(window.action(command::kOnline)->isChecked());
 
@@ -62,16 +94,85 @@ class SessionControllerTest : public QObject {
       window.runCommand(command::kStop);
       QTRY_VERIFY_WITH_TIMEOUT(!window.busy(), 10000);
 
-      window.runCommand(command::kOnline);
-      QTRY_VERIFY_WITH_TIMEOUT(!controller.session().connectThreadRunning(), 15000);
+      QVERIFY(goOffline(window, controller));
       QVERIFY(!state.status.has(status::kOnline));
       controller.shutDown();
     }
     // The board carries the project's robot and new enough firmware: no question.
     QCOMPARE(answers.shownIds(), std::vector<int>{});
-    board.terminate();
-    QVERIFY(board.waitForFinished(10000));
-    setPacingScale(1.0);
+  }
+
+  void playbackOwnsTheRobotButServoPowerStillSwitches() {
+    testing::ScriptedAnswerer answers;
+    EditorState state;
+    prepare(state);
+    state.display.toolbarButtons.fill(true);
+    // start -> POSE 0 -> loop (back to POSE 0 for ever) -> end
+    MotionBlock* pose = state.motion.currentBlock;
+    MotionBlock* end = pose->link[kNextLink];
+    MotionBlock* loop = createBlock(state.motion, KindLoop, nullptr, Point{50, 200}, state.basePoses);
+    pose->link[kNextLink] = loop;
+    loop->link[kNextLink] = end;
+    loop->link[kBranchLink] = pose;
+    SkinImages skins;
+    {
+      MainWindow window(state, skins);
+      SessionController controller(state, window);
+      window.show();
+      QVERIFY(goOnline(window, controller));
+      window.findChild<QSpinBox*>("loopCount")->setValue(-1);
+
+      window.runCommand(command::kPlay);
+      QTRY_VERIFY_WITH_TIMEOUT(window.busy(), 10000);
+      QVERIFY(!window.poseArea()->isEnabled());
+      // Servo power goes to the board with playback's own transfers.
+      window.runCommand(command::kServosOn);
+      QTRY_VERIFY_WITH_TIMEOUT(state.status.has(status::kServosOn), 10000);
+      // The session is not ended under a playing motion.
+      window.runCommand(command::kOnline);
+      QCOMPARE(answers.shownIds(), std::vector<int>{40303});
+      QVERIFY(controller.session().connected());
+      QVERIFY(window.busy());
+
+      window.runCommand(command::kStop);
+      QTRY_VERIFY_WITH_TIMEOUT(!window.busy(), 10000);
+      QVERIFY(window.poseArea()->isEnabled());
+      QVERIFY(goOffline(window, controller));
+      controller.shutDown();
+    }
+    QCOMPARE(answers.shownIds(), std::vector<int>{40303});
+  }
+
+  void statusWindowOpensAsASessionStartsAndStaysClosedWhenClosed() {
+    testing::ScriptedAnswerer answers;
+    EditorState state;
+    prepare(state);
+    state.status.set(status::kStatusWindow, true);
+    SkinImages skins;
+    {
+      MainWindow window(state, skins);
+      SessionController controller(state, window);
+      window.show();
+      QVERIFY(goOnline(window, controller));
+      QTRY_VERIFY_WITH_TIMEOUT(StatusWindow::current() != nullptr, 10000);
+
+      StatusWindow::current()->close();  // the user closes it
+      QTRY_VERIFY(StatusWindow::current() == nullptr);
+      window.runCommand(command::kServosOn);  // a change within the same session
+      QTRY_VERIFY_WITH_TIMEOUT(state.status.has(status::kServosOn), 10000);
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+      QVERIFY(StatusWindow::current() == nullptr);
+
+      // The next session opens it again.
+      QVERIFY(goOffline(window, controller));
+      QVERIFY(goOnline(window, controller));
+      QTRY_VERIFY_WITH_TIMEOUT(StatusWindow::current() != nullptr, 10000);
+      QVERIFY(goOffline(window, controller));
+      QTRY_VERIFY_WITH_TIMEOUT(StatusWindow::current() == nullptr, 10000);
+      controller.shutDown();
+    }
+    QCOMPARE(answers.shownIds(), std::vector<int>{});
   }
 };
 
