@@ -395,7 +395,9 @@ void MainWindow::refreshMenuMarks() {
 bool MainWindow::commandAvailable(int id) const {
   const unsigned flags = command::commandFlags(id);
   if (state_.startupFailed && !(flags & command::kRunsAfterFailedStartup)) return false;
-  if (busy_ && !(flags & command::kRunsWhilePlaying)) return false;
+  // Playback marks itself playing before the window hears of it.
+  const bool playing = busy_ || state_.playing.load();
+  if (playing && !(flags & command::kRunsWhilePlaying)) return false;
   return true;
 }
 
@@ -445,11 +447,9 @@ bool MainWindow::cursorOverMotionArea() const {
 }
 
 void MainWindow::runCommand(int id) {
+  // Copying, pasting and selecting by key wait while a motion plays, like
+  // every command not marked to run then.
   if (!commandAvailable(id)) return;
-  // Copying, pasting and selecting by key wait while a motion plays.
-  if (state_.playing && (id == command::kCopyBlocks || id == command::kCopyHere || id == command::kPasteHere ||
-                         id == command::kSelectAll))
-    return;
   // Jobs that other parts of the editor have registered come first.
   if (auto it = commandHandlers.find(id); it != commandHandlers.end() && it->second) {
     it->second();
