@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 #include <fcntl.h>
 #include <locale.h>
@@ -249,11 +248,6 @@ int digitValue(char16_t c) {
   return 0;
 }
 
-locale_t classicLocale() {
-  static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
 }  // namespace
 
 int parseDecimal(std::u16string_view text) {
@@ -274,7 +268,7 @@ int parseDecimal(std::u16string_view text) {
 double parseReal(std::u16string_view text) {
   std::string narrow = utf16ToAnsi(text);
   if (narrow.size() > 255) narrow.resize(255);
-  return strtod_l(narrow.c_str(), nullptr, classicLocale());
+  return strtod_l(narrow.c_str(), nullptr, classicNumberLocale());
 }
 
 int parseHex4(std::u16string_view text) {
