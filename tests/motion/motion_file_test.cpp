@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unordered_map>
 
 #include "motion/motion.h"
@@ -454,33 +452,6 @@ TEST(MotionFileWordN, PosesBecomeAFlowWithBreakPoints) {
   EXPECT_EQ(end->left, 50);
   EXPECT_EQ(loop0->routeOffset, (std::array<int32_t, 2>{16, 46}));
   EXPECT_EQ(loop1->routeOffset, (std::array<int32_t, 2>{25, 55}));
-}
-
-// Nothing of the old file is lost when the new one cannot be written whole.
-TEST(MotionFileWriter, FailedWriteLeavesTheOldFile) {
-  TempDir dir;
-  Project project;
-  writeBytes(dir / "m.txt", "old motion");
-  BlockList blocks;
-  for (int i = 0; i < 64; ++i) blocks.push_back(std::make_unique<MotionBlock>());
-
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  rlimit small = limit;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  bool written = writeMotionFile(dir / "m.txt", blocks, project.context());
-  setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_FALSE(written);
-  EXPECT_EQ(readBytes(dir / "m.txt"), "old motion");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-
-  EXPECT_FALSE(writeMotionFile(dir / "no such folder" / "m.txt", blocks, project.context()));
-  ASSERT_TRUE(writeMotionFile(dir / "m.txt", blocks, project.context()));
-  EXPECT_EQ(readMotionFile(dir / "m.txt", project.context()).blocks.size(), 65u);  // a start block added
 }
 
 }  // namespace
