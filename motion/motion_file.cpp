@@ -107,10 +107,13 @@ class PoseReader {
     for (int i = 0; i < kSliderCount; ++i) pose.values[i] = static_cast<int16_t>(ranges_[i].clamp(pose.values[i]));
   }
 
-  // The voice file (string field) and the servo mask (value field).
+  // The voice file (string field) and the servo mask (value field). Without
+  // a voice table to check it against, the voice text is kept as read, so
+  // that saving the motion writes it back unchanged.
   void readVoiceAndMask(FieldReader& fields, PoseValues& pose) {
     std::u16string voice = fields.text();
-    if (context_.voice.hasVoiceSlider()) pose.voiceFile = fitField(std::move(voice), kVoiceFileFieldSize);
+    if (context_.voice.hasVoiceSlider() || context_.voice.voices == nullptr)
+      pose.voiceFile = fitField(std::move(voice), kVoiceFileFieldSize);
     std::u16string mask = fields.value();
     for (size_t i = 0; i < static_cast<size_t>(kServoSliderCount) && i < mask.size(); ++i)
       if (mask[i] == u'1') pose.servoMask |= 1u << i;
