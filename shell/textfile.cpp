@@ -8,10 +8,10 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <locale.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
+#include <unistd.h>
 #include <vector>
 
 #include "shell/text_encoding.h"
@@ -341,14 +341,17 @@ bool readTaggedFile(const std::filesystem::path& path, int capacity,
 
 namespace {
 
-// Where a file really lives: writing through a symbolic link replaces the
-// file it points to, not the link.
-std::filesystem::path writeTarget(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::is_symlink(path, ec)) return path;
-  std::filesystem::path target = std::filesystem::read_symlink(path, ec);
-  if (ec) return path;
-  return target.is_absolute() ? target : path.parent_path() / target;
+// Where a file really lives: writing through a symbolic link (or a chain of
+// them) replaces the file it points to, not the link.
+std::filesystem::path writeTarget(std::filesystem::path path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) break;
+    std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+    if (ec) break;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path;
 }
 
 // A hidden name beside the target, unique to this process and write.
