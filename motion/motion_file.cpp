@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
-#include <system_error>
-#include <unistd.h>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -109,10 +107,13 @@ class PoseReader {
     for (int i = 0; i < kSliderCount; ++i) pose.values[i] = static_cast<int16_t>(ranges_[i].clamp(pose.values[i]));
   }
 
-  // The voice file (string field) and the servo mask (value field).
+  // The voice file (string field) and the servo mask (value field). Without
+  // a voice table to check it against, the voice text is kept as read, so
+  // that saving the motion writes it back unchanged.
   void readVoiceAndMask(FieldReader& fields, PoseValues& pose) {
     std::u16string voice = fields.text();
-    if (context_.voice.hasVoiceSlider()) pose.voiceFile = fitField(std::move(voice), kVoiceFileFieldSize);
+    if (context_.voice.hasVoiceSlider() || context_.voice.voices == nullptr)
+      pose.voiceFile = fitField(std::move(voice), kVoiceFileFieldSize);
     std::u16string mask = fields.value();
     for (size_t i = 0; i < static_cast<size_t>(kServoSliderCount) && i < mask.size(); ++i)
       if (mask[i] == u'1') pose.servoMask |= 1u << i;
@@ -509,44 +510,13 @@ void writeBlocks(TaggedFileWriter& out, const BlockList& blocks, const MotionFil
   }
 }
 
-// Where the file really lives: saving through a symbolic link replaces the
-// file it points to, not the link.
-fs::path saveTarget(const fs::path& path) {
-  std::error_code ec;
-  if (!fs::is_symlink(path, ec)) return path;
-  fs::path target = fs::read_symlink(path, ec);
-  if (ec) return path;
-  return target.is_absolute() ? target : path.parent_path() / target;
-}
-
 }  // namespace
 
 bool writeMotionFile(const fs::path& path, const BlockList& blocks, const MotionFileContext& context) {
-  const fs::path target = saveTarget(path);
-  std::string hidden(".");
-  hidden += target.filename().string();
-  hidden += ".saving-";
-  hidden += std::to_string(::getpid());
-  fs::path temporary = target;
-  temporary.replace_filename(hidden);
-  bool written;
-  std::error_code ec;
-  {
-    TaggedFileWriter out(temporary);
-    if (!out.isOpen()) return false;
-    writeBlocks(out, blocks, context);
-    written = out.finish();
-  }
-  // The new file keeps the access rights of the one it replaces.
-  fs::file_status old = fs::status(target, ec);
-  if (written && !ec && fs::exists(old)) fs::permissions(temporary, old.permissions(), ec);
-  ec.clear();
-  if (written) fs::rename(temporary, target, ec);
-  if (!written || ec) {
-    fs::remove(temporary, ec);
-    return false;
-  }
-  return true;
+  TaggedFileWriter out(path);
+  if (!out.isOpen()) return false;
+  writeBlocks(out, blocks, context);
+  return out.finish();
 }
 
 }  // namespace kv

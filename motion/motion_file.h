@@ -44,7 +44,7 @@ struct VoiceTable : VoiceLookup {
 
 struct VoiceSettings {
   int voiceSlider = kNoVoiceSlider;     // the CPU settings' voice variable
-  const VoiceLookup* voices = nullptr;  // none: voice files are neither checked nor numbered
+  const VoiceLookup* voices = nullptr;  // none: voice files are kept as read, neither checked nor numbered
 
   bool hasVoiceSlider() const { return voiceSlider >= 0 && voiceSlider < kSliderCount; }
 };

@@ -99,4 +99,15 @@ fs::path resolveFileName(const fs::path& folder, std::u16string_view name) {
   return direct.empty() ? folder / written.filename() : direct;
 }
 
+fs::path settingsFileToWrite(const ProjectRecord& project, std::u16string_view fixedName) {
+  fs::path folder = project.projectFolder.lexically_normal();
+  if (!folder.has_filename()) folder = folder.parent_path();
+  const std::string wanted = asciiLower(toPath(fixedName).string());
+  for (const fs::path& read : project.settingsFilesRead) {
+    const fs::path file = read.lexically_normal();
+    if (file.parent_path() == folder && asciiLower(file.filename().string()) == wanted) return read;
+  }
+  return resolveFileName(project.projectFolder, fixedName);
+}
+
 }  // namespace kv

@@ -29,4 +29,11 @@ std::filesystem::path pathFromFileText(std::u16string_view text);
 // the plain joined path when nothing is found, so the caller's open fails.
 std::filesystem::path resolveFileName(const std::filesystem::path& folder, std::u16string_view name);
 
+// Where the settings file of the fixed name `fixedName` ("medit_sld.ini") is
+// written: that name in the project folder. When start-up read a file of that
+// name in the project folder in another case ("MEDIT_SLD.INI"), or a file of
+// that name in another case exists there, that file is written, so the next
+// start reads what was saved.
+std::filesystem::path settingsFileToWrite(const ProjectRecord& project, std::u16string_view fixedName);
+
 }  // namespace kv

@@ -22,6 +22,9 @@ struct ProjectRecord {
   std::u16string romSettingsFile;      // "ROMINI:"
   std::u16string basePoseFile;         // "DEFPOSINI:"
   std::u16string offsetFile;           // "DEFOFSINI:"
+  // The settings files start-up read, as found on disk: a name may have
+  // matched a file whose name differs in case only.
+  std::vector<std::filesystem::path> settingsFilesRead;
 };
 
 // The names a project created by the program uses, and that writers write.

@@ -2,6 +2,7 @@
 #include "display/display_settings.h"
 #include "pose/base_poses.h"
 #include "pose/slider_table.h"
+#include "shell/folders.h"
 #include "shell/startup.h"
 #include "shell/undo_commands.h"
 
@@ -21,9 +22,9 @@ ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages) {
   };
   // The motion area does not exist yet: its height comes from the window size.
   loaders.startNewMotion = [](EditorState& state) { newMotion(state, 0); };
-  // Writers always use the fixed name in the project folder.
+  // Writers use the fixed name in the project folder.
   loaders.saveSliderFile = [](EditorState& state) {
-    saveSliderFile(state.project.projectFolder / kSliderSettingsFileName, state.sliders);
+    saveSliderFile(settingsFileToWrite(state.project, kAxisDefinitionFileName), state.sliders);
   };
   return loaders;
 }

@@ -20,9 +20,13 @@ fs::path settingsPath(const ProjectRecord& project, const std::u16string& named,
   return resolveFileName(project.projectFolder, named.empty() ? std::u16string_view(fixedName) : named);
 }
 
-// Runs a loader; an absent one counts as success.
+// Runs a loader; an absent one counts as success. A file that was read is
+// noted, so that its writer writes back to it.
 bool run(const ProjectLoaders::Loader& loader, EditorState& state, const fs::path& file) {
-  return !loader || loader(state, file);
+  if (!loader) return true;
+  if (!loader(state, file)) return false;
+  state.project.settingsFilesRead.push_back(file);
+  return true;
 }
 
 void runStep(const ProjectLoaders::Step& step, EditorState& state) {

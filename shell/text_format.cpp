@@ -17,10 +17,28 @@ void appendPadded(std::u16string& out, std::u16string_view text, int width, bool
   if (leftJustify) out.append(pad, u' ');
 }
 
+// Makes the C locale current on this thread while numbers are converted.
+class ClassicNumbers {
+ public:
+  ClassicNumbers() : previous_(uselocale(classicNumberLocale())) {}
+  ~ClassicNumbers() { uselocale(previous_); }
+  ClassicNumbers(const ClassicNumbers&) = delete;
+  ClassicNumbers& operator=(const ClassicNumbers&) = delete;
+
+ private:
+  locale_t previous_;
+};
+
 }  // namespace
+
+locale_t classicNumberLocale() {
+  static const locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+  return locale;
+}
 
 int formatText(std::u16string& out, std::u16string_view format, std::initializer_list<FormatArg> args) {
   out.clear();
+  const ClassicNumbers classic;
   auto next = args.begin();
   size_t i = 0;
   while (i < format.size()) {

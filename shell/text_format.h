@@ -1,10 +1,13 @@
 // printf-style formatting of UTF-16 text, with the directive meanings the
 // editor's file and message formats are written for: "%s" takes a UTF-16
 // text, numbers follow the C rules ("%d", "%02d", "%04x", "%f", "%.4f", ...).
+// Numbers are always written with a '.' and no grouping, whatever locale the
+// program runs under: files and board texts must read the same everywhere.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <locale.h>
 #include <string>
 #include <string_view>
 
@@ -36,6 +39,10 @@ class FormatArg {
   double real_ = 0.0;
   std::u16string_view text_;
 };
+
+// The "C" locale, for converting numbers in files and protocols independently
+// of LC_NUMERIC (a comma-decimal user locale must not change a file).
+locale_t classicNumberLocale();
 
 // Formats into `out` (replacing its content). Returns the number of UTF-16
 // units written, or -1 on a formatting error (unknown directive, missing

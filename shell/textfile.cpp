@@ -1,14 +1,16 @@
 #include "shell/textfile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
-#include <clocale>
 #include <cstdlib>
 #include <fcntl.h>
 #include <locale.h>
+#include <string>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 #include <vector>
 
@@ -78,6 +80,14 @@ class TextFile {
     buffer_.clear();
     checkedEncoding_ = false;
     return !writeFailed_;
+  }
+
+  // Writes what is pending and waits until it is on disk.
+  bool sync() {
+    if (fd_ < 0) return false;
+    bool ok = flush();
+    if (::fsync(fd_) != 0) ok = false;
+    return ok;
   }
 
   int close() {
@@ -249,11 +259,6 @@ int digitValue(char16_t c) {
   return 0;
 }
 
-locale_t classicLocale() {
-  static locale_t locale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  return locale;
-}
-
 }  // namespace
 
 int parseDecimal(std::u16string_view text) {
@@ -274,7 +279,7 @@ int parseDecimal(std::u16string_view text) {
 double parseReal(std::u16string_view text) {
   std::string narrow = utf16ToAnsi(text);
   if (narrow.size() > 255) narrow.resize(255);
-  return strtod_l(narrow.c_str(), nullptr, classicLocale());
+  return strtod_l(narrow.c_str(), nullptr, classicNumberLocale());
 }
 
 int parseHex4(std::u16string_view text) {
@@ -334,10 +339,53 @@ bool readTaggedFile(const std::filesystem::path& path, int capacity,
   return true;
 }
 
-TaggedFileWriter::TaggedFileWriter(const std::filesystem::path& path) : file_(openTextFile(path, "w")) {}
+namespace {
+
+// Where a file really lives: writing through a symbolic link (or a chain of
+// them) replaces the file it points to, not the link.
+std::filesystem::path writeTarget(std::filesystem::path path) {
+  for (int hops = 0; hops < 40; ++hops) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) break;
+    std::filesystem::path target = std::filesystem::read_symlink(path, ec);
+    if (ec) break;
+    path = target.is_absolute() ? target : path.parent_path() / target;
+  }
+  return path;
+}
+
+// A hidden name beside the target, unique to this process and write.
+std::filesystem::path temporaryBeside(const std::filesystem::path& target) {
+  static std::atomic<unsigned> serial{0};
+  std::string hidden(".");
+  hidden += target.filename().string();
+  hidden += ".saving-" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+  std::filesystem::path temporary = target;
+  temporary.replace_filename(hidden);
+  return temporary;
+}
+
+// Makes a rename in `folder` survive a crash.
+void syncFolder(const std::filesystem::path& folder) {
+  int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace
+
+TaggedFileWriter::TaggedFileWriter(const std::filesystem::path& path)
+    : target_(writeTarget(path)), temporary_(temporaryBeside(target_)), file_(openTextFile(temporary_, "w")) {}
 
 TaggedFileWriter::~TaggedFileWriter() {
-  if (file_) closeTextFile(file_);
+  if (file_) discard();
+}
+
+void TaggedFileWriter::discard() {
+  closeTextFile(file_);
+  std::error_code ec;
+  std::filesystem::remove(temporary_, ec);
 }
 
 void TaggedFileWriter::line(std::u16string_view format, std::initializer_list<FormatArg> args) {
@@ -352,8 +400,26 @@ void TaggedFileWriter::line(std::u16string_view format, std::initializer_list<Fo
 
 bool TaggedFileWriter::finish() {
   if (!file_) return false;
-  bool ok = closeTextFile(file_) == 0;
-  return ok && !failed_;
+  if (failed_ || !file_->sync()) {
+    discard();
+    return false;
+  }
+  if (closeTextFile(file_) != 0) {
+    discard();
+    return false;
+  }
+  std::error_code ec;
+  // The new file keeps the access rights of the one it replaces.
+  std::filesystem::file_status old = std::filesystem::status(target_, ec);
+  if (!ec && std::filesystem::exists(old)) std::filesystem::permissions(temporary_, old.permissions(), ec);
+  ec.clear();
+  std::filesystem::rename(temporary_, target_, ec);
+  if (ec) {
+    discard();
+    return false;
+  }
+  syncFolder(target_.parent_path());
+  return true;
 }
 
 }  // namespace kv

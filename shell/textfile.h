@@ -100,10 +100,16 @@ std::u16string fitField(std::u16string text, size_t fieldSize);
 bool readTaggedFile(const std::filesystem::path& path, int capacity,
                     const std::function<void(std::u16string_view line)>& onLine);
 
-// Writes a tagged-line file line by line; the file is rewritten whole.
+// Writes a tagged-line file line by line; the file is rewritten whole. The
+// lines go to a hidden file beside the target, which replaces the target
+// only once it is complete and on disk: a full disk, a crash or a failed line
+// leaves the old file as it was. A target that is a symbolic link has the
+// file it points to replaced, and the new file keeps the old one's access
+// rights.
 class TaggedFileWriter {
  public:
   explicit TaggedFileWriter(const std::filesystem::path& path);
+  // Without finish() the target is left alone.
   ~TaggedFileWriter();
   TaggedFileWriter(const TaggedFileWriter&) = delete;
   TaggedFileWriter& operator=(const TaggedFileWriter&) = delete;
@@ -111,10 +117,16 @@ class TaggedFileWriter {
   bool isOpen() const { return file_ != nullptr; }
   // Formats one line (its format ends in "\n" or "\n\n") and writes it.
   void line(std::u16string_view format, std::initializer_list<FormatArg> args = {});
-  // Closes the file; false when it could not be created, formatted or written.
+  // Puts the written file in the target's place. False, with the target
+  // unchanged, when the file could not be created, formatted, written or
+  // moved into place.
   bool finish();
 
  private:
+  void discard();
+
+  std::filesystem::path target_;
+  std::filesystem::path temporary_;
   TextFileHandle file_;
   bool failed_ = false;
 };

@@ -34,6 +34,7 @@
 #include "pose/ui/base_pose_dialog.h"
 #include "pose/ui/pose_area.h"
 #include "pose/ui/slider_settings_dialog.h"
+#include "shell/folders.h"
 #include "shell/string_table.h"
 #include "shell/text_encoding.h"
 #include "shell/text_format.h"
@@ -456,7 +457,7 @@ void MainWindow::runCommand(int id) {
     return;
   }
   if (id >= kFirstBasePoseCommand && id <= kLastBasePoseCommand) {
-    chooseBasePoseCommand(state_, id, state_.project.projectFolder / kBasePoseFileName);
+    chooseBasePoseCommand(state_, id, settingsFileToWrite(state_.project, kBasePoseFileName));
     return;
   }
   if (id >= command::kFirstRecentProject && id < command::kFirstRecentProject + 32) {
@@ -471,7 +472,7 @@ void MainWindow::runCommand(int id) {
       close();
       return;
     case command::kSliderSettings:
-      openSliderSettings(this, state_.sliders, state_.project.projectFolder / kSliderSettingsFileName,
+      openSliderSettings(this, state_.sliders, settingsFileToWrite(state_.project, kAxisDefinitionFileName),
                          [this] { poseArea_->markLayoutDirty(); });
       return;
     case command::kNewMotion:
@@ -577,7 +578,7 @@ void MainWindow::runCommand(int id) {
       applyBasePose(state_, -1);
       return;
     case command::kBasePoseDialog:
-      openBasePoseDialog(this, state_, state_.project.projectFolder / kBasePoseFileName,
+      openBasePoseDialog(this, state_, settingsFileToWrite(state_.project, kBasePoseFileName),
                          [this] { poseArea_->markLayoutDirty(); });
       return;
     case command::kToggleDisplayInversion:

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 #include <unordered_map>
 
 #include "motion/motion.h"
@@ -402,6 +400,34 @@ TEST(MotionFile, VoiceFilesAreCheckedAndNumbered) {
   }
 }
 
+// Until the project's voice table is loaded, a motion keeps the voice texts
+// of its poses through opening and saving, in both formats.
+TEST(MotionFile, VoiceTextsAreKeptWithoutAVoiceTable) {
+  TempDir dir;
+  Project project;
+  ScriptedAnswerer answers;
+  MotionFileRead read =
+      readText(dir,
+               v1r4(blockLine(u"S", 50, 10, 1, -1) + u"_STARTMOT:\r\n" + blockLine(u"A", 50, 60, 2, -1) +
+                    poseLine(u"0x0000", u"voice\\hello 1.wav") + blockLine(u"B", 50, 110, -1, -1) +
+                    poseLine(u"0x0000", u"")),
+               project.context());
+  ASSERT_EQ(read.blocks.size(), 3u);
+  EXPECT_EQ(read.blocks[1]->pose.voiceFile, u"voice\\hello 1.wav");
+  EXPECT_EQ(read.blocks[1]->pose.values[61], 0);  // no voice slider is numbered
+  ASSERT_TRUE(writeMotionFile(dir / "saved.txt", read.blocks, project.context()));
+  const std::u16string saved = fileText(dir / "saved.txt");
+  EXPECT_NE(saved.find(u"]-[[voice\\hello 1.wav]]-[111"), std::u16string::npos);
+  EXPECT_NE(saved.find(u"]-[[]]-[111"), std::u16string::npos);
+
+  writeBytes(dir / "old.txt", utf16File(u"_MOTION_FORMAT:[ POSEDEF_WORD_N ]\r\n_ENABLE_AXIS:[1]\r\n"
+                                        u"_POSE:[30]-[0x0001]-[-1]-[-1]-[[wave.wav]]-[11]\r\n"));
+  MotionFileRead older = readMotionFile(dir / "old.txt", project.context());
+  ASSERT_EQ(older.blocks.size(), 3u);
+  EXPECT_EQ(older.blocks[2]->pose.voiceFile, u"wave.wav");
+  EXPECT_TRUE(answers.shown().empty());
+}
+
 std::u16string wordNPose(int next, int brk) {
   return formatted(u"_POSE:[30]-[0x0001,0x0002]-[%d]-[%d]-[[]]-[11]\r\n", {next, brk});
 }
@@ -454,33 +480,6 @@ TEST(MotionFileWordN, PosesBecomeAFlowWithBreakPoints) {
   EXPECT_EQ(end->left, 50);
   EXPECT_EQ(loop0->routeOffset, (std::array<int32_t, 2>{16, 46}));
   EXPECT_EQ(loop1->routeOffset, (std::array<int32_t, 2>{25, 55}));
-}
-
-// Nothing of the old file is lost when the new one cannot be written whole.
-TEST(MotionFileWriter, FailedWriteLeavesTheOldFile) {
-  TempDir dir;
-  Project project;
-  writeBytes(dir / "m.txt", "old motion");
-  BlockList blocks;
-  for (int i = 0; i < 64; ++i) blocks.push_back(std::make_unique<MotionBlock>());
-
-  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit limit{};
-  getrlimit(RLIMIT_FSIZE, &limit);
-  rlimit small = limit;
-  small.rlim_cur = 4096;
-  setrlimit(RLIMIT_FSIZE, &small);
-  bool written = writeMotionFile(dir / "m.txt", blocks, project.context());
-  setrlimit(RLIMIT_FSIZE, &limit);
-  std::signal(SIGXFSZ, oldHandler);
-
-  EXPECT_FALSE(written);
-  EXPECT_EQ(readBytes(dir / "m.txt"), "old motion");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-
-  EXPECT_FALSE(writeMotionFile(dir / "no such folder" / "m.txt", blocks, project.context()));
-  ASSERT_TRUE(writeMotionFile(dir / "m.txt", blocks, project.context()));
-  EXPECT_EQ(readMotionFile(dir / "m.txt", project.context()).blocks.size(), 65u);  // a start block added
 }
 
 }  // namespace

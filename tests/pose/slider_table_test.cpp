@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "pose/pose_layout.h"
+#include "shell/textfile.h"
+#include "support/comma_locale.h"
 #include "support/temp_dir.h"
 
 namespace kv {
@@ -66,6 +72,30 @@ TEST(SliderFile, WriteThenReadReproducesEveryValueButTheSelection) {
   EXPECT_EQ(read.clientWidth, 1024);
   EXPECT_EQ(read.clientHeight, 700);
   for (int i = 0; i < kSliderCount; ++i) EXPECT_EQ(read.sliders[i], table.sliders[i]) << "slider " << i;
+}
+
+// The editor runs under the user's locale: a comma-decimal one must neither
+// change the numbers written nor how they read back.
+TEST(SliderFile, CommaDecimalLocaleWritesAndReadsPoints) {
+  testing::CommaLocale comma;
+  if (!comma.active()) GTEST_SKIP() << "no comma-decimal locale installed (Debian package locales-all)";
+  TempDir dir;
+  SliderTable table = fullTable();
+  table.centreBarPosition = 0.6;
+  table.sliders[3].unitsPerDegree = 11.3778;
+  ASSERT_TRUE(saveSliderFile(dir / "medit_sld.ini", table));
+
+  std::vector<std::u16string> lines;
+  readTaggedFile(dir / "medit_sld.ini", kSliderFileLineCapacity,
+                 [&](std::u16string_view line) { lines.emplace_back(line); });
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], u"_CENTER_BAR:[0.600000]-[1]\r");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), u"_PUTSTYLE:[3]-[0]-[11.3778]\r"), lines.end());
+
+  SliderTable read;
+  ASSERT_TRUE(loadSliderFile(dir / "medit_sld.ini", read));
+  EXPECT_DOUBLE_EQ(read.centreBarPosition, 0.6);
+  EXPECT_DOUBLE_EQ(read.sliders[3].unitsPerDegree, 11.3778);
 }
 
 TEST(SliderFile, OnlyTheGivenSliderIsFilledAndEverythingElseIsZero) {

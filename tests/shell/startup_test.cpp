@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "pose/slider_table.h"
+#include "shell/folders.h"
 #include "shell/project.h"
 #include "support/scripted_answerer.h"
 #include "support/temp_dir.h"
@@ -250,6 +252,37 @@ TEST_F(StartUp, CommandLineBeatsTheLogAndIsLogged) {
   EXPECT_EQ(entries[0].robotName, u"B");
   EXPECT_EQ(entries[0].projectFile, named);
   EXPECT_EQ(entries[1].robotName, u"A");
+}
+
+// A project made on Windows names its files in capitals; the editor reads
+// them by a case-insensitive match and must save to the same files.
+TEST_F(StartUp, SettingsFilesFoundInAnotherCaseAreWrittenBackToThem) {
+  const fs::path folder = projects / "win";
+  fs::create_directories(folder);
+  SliderTable axes;
+  axes.clientWidth = 1000;
+  ASSERT_TRUE(saveSliderFile(folder / "MEDIT_SLD.INI", axes));
+  writeBytes(folder / "MEDIT_SYS.INI", testing::utf16File(u"COMPORT:[1]\r\n"));
+  writeBytes(folder / "Medit_DefPos.ini", testing::utf16File(u"MAINDEFPOS_NUM:[0]\r\n"));
+  writeBytes(folder / "win.rpj", testing::utf16File(u"MODELNAME:[[W]]\r\nSYSINI:[[MEDIT_SYS.INI]]\r\n"
+                                                    u"SLDINI:[[MEDIT_SLD.INI]]\r\nDEFPOSINI:[[robot.ini]]\r\n"));
+  StartupOptions opts = options();
+  opts.arguments = {(folder / "win.rpj").string()};
+  const ProjectLoaders loaders = defaultProjectLoaders();
+  ASSERT_TRUE(startUp(state, opts, loaders).loaded);
+  EXPECT_EQ(state.sliders.clientWidth, 1000);
+
+  state.sliders.clientWidth = 1200;
+  shutDown(state, true, loaders);
+  SliderTable saved;
+  ASSERT_TRUE(loadSliderFile(folder / "MEDIT_SLD.INI", saved));
+  EXPECT_EQ(saved.clientWidth, 1200);
+  EXPECT_FALSE(fs::exists(folder / "medit_sld.ini"));
+
+  // A file named otherwise is read from its name but written under the
+  // fixed name, here the one that exists in another case.
+  EXPECT_EQ(settingsFileToWrite(state.project, kBasePoseFileName), folder / "Medit_DefPos.ini");
+  EXPECT_EQ(settingsFileToWrite(state.project, kOffsetFileName), folder / "medit_defofs.ini");
 }
 
 TEST(ShutDown, SavesTheAxisFileOnlyAfterANormalStart) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <vector>
 
 #include "shell/text_encoding.h"
@@ -151,6 +153,77 @@ TEST(TextFile, OpenModesAndBadArguments) {
   TaggedFileWriter nowhere(dir / "no" / "such" / "folder.ini");
   EXPECT_FALSE(nowhere.isOpen());
   EXPECT_FALSE(nowhere.finish());
+}
+
+// Runs `write` with the process's file size limit at `bytes`, as on a full
+// disk: a write past it fails (and raises no signal).
+template <typename Write>
+auto withFileSizeLimit(rlim_t bytes, Write write) {
+  auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  rlimit small = limit;
+  small.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &small);
+  auto result = write();
+  setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, oldHandler);
+  return result;
+}
+
+size_t filesIn(const std::filesystem::path& folder) {
+  return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(folder), {}));
+}
+
+// A write that fails at any point leaves the old file whole, leaves nothing
+// behind and says so; only a complete write replaces the file.
+TEST(TaggedFileWriter, FailedWriteKeepsTheOldFileWhole) {
+  TempDir dir;
+  const std::string old = utf16File(u"_CENTER_BAR:[0.600000]-[0]\n_WINDOW_SIZW:[880]-[640]\n");
+  writeBytes(dir / "medit_sld.ini", old);
+
+  // The disk fills up in the middle of the file.
+  bool written = withFileSizeLimit(64, [&] {
+    TaggedFileWriter out(dir / "medit_sld.ini");
+    for (int i = 0; i < 62; ++i) out.line(u"_NUMBER:[%02d]\n_AXISNAME:[[axis %d]]\n", {i, i});
+    return out.finish();
+  });
+  EXPECT_FALSE(written);
+  EXPECT_EQ(readBytes(dir / "medit_sld.ini"), old);
+  EXPECT_EQ(filesIn(dir.path()), 1u);
+
+  // A line that cannot be formatted.
+  {
+    TaggedFileWriter out(dir / "medit_sld.ini");
+    out.line(u"_NUMBER:[%02d]\n", {1});
+    out.line(u"_AXISNAME:[[%s]]\n", {1});
+    EXPECT_FALSE(out.finish());
+  }
+  EXPECT_EQ(readBytes(dir / "medit_sld.ini"), old);
+
+  // A writer given up without finish().
+  {
+    TaggedFileWriter out(dir / "medit_sld.ini");
+    out.line(u"_NUMBER:[%02d]\n", {1});
+  }
+  EXPECT_EQ(readBytes(dir / "medit_sld.ini"), old);
+  EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+TEST(TaggedFileWriter, WritingThroughALinkReplacesItsTargetWithTheSameRights) {
+  TempDir dir;
+  writeBytes(dir / "real.ini", "old");
+  std::filesystem::permissions(dir / "real.ini", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink("real.ini", dir / "link.ini");
+
+  TaggedFileWriter out(dir / "link.ini");
+  out.line(u"NEW:[%d]\n", {1});
+  ASSERT_TRUE(out.finish());
+  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.ini"));
+  EXPECT_EQ(readAllLines(dir / "real.ini"), std::vector<std::u16string>{u"NEW:[1]\r"});
+  EXPECT_EQ(std::filesystem::status(dir / "real.ini").permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_EQ(filesIn(dir.path()), 2u);
 }
 
 TEST(Fields, ValueAndStringFieldsWithAnySeparator) {
