@@ -79,7 +79,8 @@ class SessionControllerTest : public QObject {
 
       QVERIFY(goOnline(window, controller));
       QVERIFY(state.status.has(status::kOnline));
-      QVERIFY(window.action(command::kOnline)->isChecked());
+      // The mark follows the connect thread's news, queued to the window.
+      QTRY_VERIFY_WITH_TIMEOUT(window.action(command::kOnline)->isChecked(), 10000);
 
       // A pose shown in the editor reaches the board's live pose area.
       PoseValues pose = currentPose(state);
