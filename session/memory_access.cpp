@@ -450,14 +450,19 @@ int MemoryAccess::readBoardSettings(CpuSettings& settings, std::u16string* robot
     return outcome == ReadOutcome::Replied;
   };
 
-  // 1. The name and device table pointers, each until it is known.
+  // 1. The name and device table pointers, each until it is known. A board
+  // that does not answer this first request at all is not checked further:
+  // its silence would otherwise pass for a board without settings.
   uint32_t namePointer = 0;
   uint32_t tablePointer = 0;
   for (int attempt = 0; attempt < 2 && (namePointer == 0 || tablePointer == 0); ++attempt) {
     std::vector<BoardBlock> blocks;
     if (namePointer == 0) blocks.push_back({a::kNamePointer, 4});
     if (tablePointer == 0) blocks.push_back({a::kDeviceTablePointer, 4});
-    if (!read(blocks)) continue;
+    if (!read(blocks)) {
+      if (attempt == 0) return 0;
+      continue;
+    }
     if (namePointer == 0) namePointer = link_.load32(a::kNamePointer);
     if (tablePointer == 0) tablePointer = link_.load32(a::kDeviceTablePointer);
   }

@@ -169,7 +169,8 @@ class MemoryAccess {
 
   // Reads the board's settings, robot name (when wanted) and firmware
   // identification into `settings`; fields without a reply keep their
-  // values. 1 when every request went out.
+  // values. 1 when every request went out; 0 as well, at once, when the
+  // board does not answer the first request (the pointers).
   int readBoardSettings(CpuSettings& settings, std::u16string* robotName);
 
  private:

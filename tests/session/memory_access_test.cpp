@@ -528,6 +528,16 @@ TEST_F(MemorySettings, PointersNamingNoMemoryAreNotFollowed) {
   EXPECT_EQ(empty.writesTo(a::kReadPointer), 2 + 1 + 1 + 60);
 }
 
+TEST_F(MemorySettings, ABoardThatNeverAnswersFailsAtTheFirstRequest) {
+  fillBoard(board);
+  board.silent = true;
+  CpuSettings settings;
+  std::u16string name = u"old";
+  EXPECT_EQ(access.readBoardSettings(settings, &name), 0);
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 1);  // nothing more is asked of it
+  EXPECT_EQ(name, u"old");
+}
+
 TEST_F(MemorySettings, DeviceEntriesWithImpossibleSizesEndTheList) {
   // A table of two entries of the given sizes over bytes that are not zero.
   const auto parse = [](uint16_t first, uint16_t second) {
