@@ -61,8 +61,9 @@ class EchoBoard : public BoardLink {
   int open(int, int, int, int) override {
     ++opens;
     openGate.pass();
-    return 1;
+    return denied ? 0 : 1;
   }
+  bool openDenied() override { return denied; }
   void close() override {}
   int checkAlive() override { return 1; }
   int writeInit() override { building_.clear(); return 1; }
@@ -103,6 +104,7 @@ class EchoBoard : public BoardLink {
   std::atomic<uint16_t> state{2};
   std::atomic<int> opens{0};
   std::atomic<bool> failWrites{false};
+  std::atomic<bool> denied{false};  // a board that is there but cannot be opened
   Gate openGate;
 
  private:
@@ -271,6 +273,13 @@ TEST_F(OnlineCommands, ServoCommandsOfflineWhilePlayingAndBySpace) {
   ASSERT_EQ(board.writesTo(a::kServoPower).size(), 1u);
   EXPECT_EQ(board.writesTo(a::kServoPower).back().bytes[0], 0);
   EXPECT_FALSE(editor.status.has(status::kServosOn));
+}
+
+TEST_F(OnlineCommands, ABoardThatCannotBeOpenedIsReportedWithTheUdevRule) {
+  board.denied = true;
+  session.toggleOnline();
+  EXPECT_EQ(answerer.shownIds(), std::vector<int>{kMsgBoardNotOpenable});
+  EXPECT_FALSE(session.connected());
 }
 
 }  // namespace
