@@ -61,9 +61,8 @@ class EchoBoard : public BoardLink {
   int open(int, int, int, int) override {
     ++opens;
     openGate.pass();
-    return denied ? 0 : 1;
+    return 1;
   }
-  bool openDenied() override { return denied; }
   void close() override {}
   int checkAlive() override { return 1; }
   int writeInit() override { building_.clear(); return 1; }
@@ -104,7 +103,6 @@ class EchoBoard : public BoardLink {
   std::atomic<uint16_t> state{2};
   std::atomic<int> opens{0};
   std::atomic<bool> failWrites{false};
-  std::atomic<bool> denied{false};  // a board that is there but cannot be opened
   Gate openGate;
 
  private:
@@ -275,8 +273,20 @@ TEST_F(OnlineCommands, ServoCommandsOfflineWhilePlayingAndBySpace) {
   EXPECT_FALSE(editor.status.has(status::kServosOn));
 }
 
-TEST_F(OnlineCommands, ABoardThatCannotBeOpenedIsReportedWithTheUdevRule) {
-  board.denied = true;
+// A board the system lists but does not let this user open.
+class DeniedBoard : public EchoBoard {
+ public:
+  int open(int, int, int, int) override { return 0; }
+  bool openDenied() override { return true; }
+};
+
+TEST(OnlineDenied, ABoardThatCannotBeOpenedIsReportedWithTheUdevRule) {
+  DeniedBoard board;
+  LinkState link;
+  EditorState editor;
+  SessionEvents events;
+  testing::ScriptedAnswerer answerer;
+  OnlineSession session{board, link, editor, events, LinkTimeouts{200ms, 200ms}, SessionTimeouts{100ms, 300ms}};
   session.toggleOnline();
   EXPECT_EQ(answerer.shownIds(), std::vector<int>{kMsgBoardNotOpenable});
   EXPECT_FALSE(session.connected());
