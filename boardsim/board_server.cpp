@@ -22,7 +22,13 @@ using Clock = std::chrono::steady_clock;
 
 constexpr uint64_t kMaxAdvanceMicros = 2'000'000;  // a stalled thread lets board time slip past this
 constexpr int kMaxPollMs = 50;
-constexpr int kUnreadPollMs = 5;
+// The host controller polls the board's interrupt-IN endpoint every
+// millisecond (wall clock, whatever the board's time scale); the host keeps
+// up to 64 unread reports per open device, as hidraw does, and loses what
+// arrives while they are all unread.
+constexpr auto kPollInterval = std::chrono::milliseconds(1);
+constexpr int kHostQueueReports = 64;
+constexpr size_t kUsualReportCharge = 768;
 constexpr int kMaxClients = 8;
 constexpr int kListenBacklog = 8;
 
@@ -61,9 +67,24 @@ bool someoneListens(const std::string& path) {
   return answered;
 }
 
+// What one queued report costs in a SOCK_SEQPACKET socket's send queue
+// (SIOCOUTQ counts buffer space, not payload bytes).
+size_t measureReportCharge() {
+  int pair[2];
+  if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return kUsualReportCharge;
+  const uint8_t report[tav::kReportSize] = {};
+  int queued = 0;
+  const bool sent = send(pair[0], report, sizeof(report), MSG_DONTWAIT | MSG_NOSIGNAL) == sizeof(report);
+  const bool measured = sent && ioctl(pair[0], SIOCOUTQ, &queued) == 0 && queued > 0;
+  close(pair[0]);
+  close(pair[1]);
+  return measured ? static_cast<size_t>(queued) : kUsualReportCharge;
+}
+
 }  // namespace
 
-BoardServer::BoardServer(ServerOptions options) : options_(std::move(options)), board_(options_.board) {
+BoardServer::BoardServer(ServerOptions options)
+    : options_(std::move(options)), board_(options_.board), reportCharge_(measureReportCharge()) {
   if (!(options_.timeScale > 0) || !std::isfinite(options_.timeScale)) options_.timeScale = 1.0;
   const std::string folder = tav::virtualBoardFolder();
   path_ = options_.socketPath;
@@ -194,8 +215,7 @@ void BoardServer::closeListener() {
 void BoardServer::closeClients() {
   for (Client& client : clients_) close(client.fd);
   clients_.clear();
-  activeClient_ = 0;
-  lastReply_.clear();
+  copyReports_ = nextReport_ = 0;
 }
 
 void BoardServer::acceptClients() {
@@ -217,6 +237,7 @@ void BoardServer::acceptClients() {
       continue;
     }
     clients_.push_back({fd, nextClientId_++});
+    answering_ = true;  // polled from now on; a board without a standing request stays silent
     ++stats_.connections;
     log("host connected");
   }
@@ -234,12 +255,12 @@ bool BoardServer::serveClient(Client& client) {
       if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) return false;
       continue;
     }
-    handleReport(client, message, static_cast<size_t>(n));
+    handleReport(message, static_cast<size_t>(n));
     if (board_.busDrops() != drops || !plugged_) return true;  // the board has left the bus
   }
 }
 
-void BoardServer::handleReport(Client& client, const uint8_t* data, size_t size) {
+void BoardServer::handleReport(const uint8_t* data, size_t size) {
   ++stats_.reportsReceived;
   const Board::Received received = board_.receiveReport(data, std::min(size, tav::kReportSize));
   const bool unplugNow = options_.faults.unplugAfterReports > 0 &&
@@ -250,46 +271,71 @@ void BoardServer::handleReport(Client& client, const uint8_t* data, size_t size)
   }
   if (received == Board::Received::Applied) {
     ++stats_.requestsApplied;
-    if (client.id != activeClient_) lastReply_.clear();
-    activeClient_ = client.id;
-    if (!unplugNow && board_.onBus()) sendReply(client, true);
+    // A malformed standing request is reported once, when it is set up.
+    tav::ReplyPacker checked;
+    board_.replyAfterRequest(checked);
+    const Faults& faults = options_.faults;
+    ++replyCount_;
+    repliesLost_ = faults.dropEveryNthReply > 0 && replyCount_ % faults.dropEveryNthReply == 0;
+    repliesCorrupt_ = faults.corruptEveryNthReply > 0 && replyCount_ % faults.corruptEveryNthReply == 0;
+    stats_.repliesDropped += repliesLost_;
+    stats_.repliesCorrupted += repliesCorrupt_;
+    // The copy under way is given up: the next poll answers the request as
+    // it stands now.
+    copyReports_ = nextReport_ = 0;
+    answering_ = true;
+    nextPoll_ = Clock::now();
   }
   if (unplugNow) unplugLocked();
 }
 
-// Sends a fresh reply to the standing read request. After a request it
-// always goes out; otherwise only when it differs from the last one.
-void BoardServer::sendReply(Client& client, bool afterRequest) {
-  tav::ReplyPacker reply;
-  const Board::ReplyStatus status = afterRequest ? board_.replyAfterRequest(reply) : board_.buildReply(reply);
-  if (status != Board::ReplyStatus::Ready) return;
-  std::vector<uint8_t> signature{reply.tag()};
-  signature.insert(signature.end(), reply.payload().begin(), reply.payload().begin() + reply.used());
-  if (!afterRequest && signature == lastReply_) return;
-  lastReply_ = std::move(signature);
-
-  ++replyCount_;
-  const Faults& faults = options_.faults;
-  if (faults.dropEveryNthReply > 0 && replyCount_ % faults.dropEveryNthReply == 0) {
-    ++stats_.repliesDropped;
-    return;
-  }
-  const bool corrupt = faults.corruptEveryNthReply > 0 && replyCount_ % faults.corruptEveryNthReply == 0;
-  const int count = tav::reportsFor(reply.used());
-  for (int index = 0; index < count; ++index) {
-    tav::Report report;
-    reply.report(index, count, report);
-    if (corrupt && index == 0) report[2] = tav::indexCountByte(1, count);
-    if (send(client.fd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL) < 0) return;  // lost on the way
-  }
-  if (corrupt) ++stats_.repliesCorrupted;
-  ++stats_.repliesSent;
+// The reports waiting unread in a host's queue.
+int BoardServer::queuedReports(const Client& client) const {
+  int queued = 0;
+  if (ioctl(client.fd, SIOCOUTQ, &queued) != 0) return kHostQueueReports;
+  return static_cast<int>((static_cast<size_t>(queued) + reportCharge_ - 1) / reportCharge_);
 }
 
-// The host has read every report sent to it so far.
-bool BoardServer::replyConsumed(const Client& client) const {
-  int queued = 0;
-  return ioctl(client.fd, SIOCOUTQ, &queued) == 0 && queued == 0;
+// One poll of the interrupt-IN endpoint: the next report of the current
+// copy goes to every host that has the board open, as the USB stack hands
+// each input report to every open handle; a host whose queue is full loses
+// it. Without a standing request the board has nothing to give.
+void BoardServer::pollEndpoint() {
+  if (nextReport_ >= copyReports_) {
+    copyReports_ = nextReport_ = 0;
+    if (repliesLost_ || board_.buildReply(copy_) != Board::ReplyStatus::Ready) {
+      answering_ = false;
+      return;
+    }
+    copyReports_ = tav::reportsFor(copy_.used());
+    ++stats_.repliesSent;
+  }
+  tav::Report report;
+  copy_.report(nextReport_, copyReports_, report);
+  if (repliesCorrupt_ && nextReport_ == 0) report[2] = tav::indexCountByte(1, copyReports_);
+  ++nextReport_;
+  answering_ = true;
+  for (const Client& client : clients_) {
+    if (queuedReports(client) >= kHostQueueReports ||
+        send(client.fd, report.data(), report.size(), MSG_DONTWAIT | MSG_NOSIGNAL) < 0) {
+      ++stats_.reportsLost;
+    }
+  }
+}
+
+// The polls due by now. After a stall the polls missed meanwhile are made
+// up, at most a host queue's worth.
+void BoardServer::runPolls() {
+  const auto now = Clock::now();
+  if (clients_.empty() || !board_.onBus() || !answering_) {
+    nextPoll_ = now;
+    return;
+  }
+  for (int polls = 0; answering_ && nextPoll_ <= now && polls < kHostQueueReports; ++polls) {
+    pollEndpoint();
+    nextPoll_ += kPollInterval;
+  }
+  if (nextPoll_ <= now) nextPoll_ = now + kPollInterval;
 }
 
 // ---------------------------------------------------------------- thread --
@@ -309,8 +355,10 @@ int BoardServer::pollTimeoutMs() {
   const uint64_t ahead = next > board_.now() ? next - board_.now() : 0;
   const double ms = std::ceil(static_cast<double>(ahead) * options_.timeScale / 1000.0);
   int timeout = static_cast<int>(std::min<double>(ms, kMaxPollMs));
-  // While a reply waits in the host's queue, look again soon for the moment it is read.
-  if (activeClient_ != 0 && !lastReply_.empty()) timeout = std::min(timeout, kUnreadPollMs);
+  if (answering_ && !clients_.empty() && board_.onBus()) {
+    const auto untilPoll = std::chrono::ceil<std::chrono::milliseconds>(nextPoll_ - Clock::now()).count();
+    timeout = std::min<int>(timeout, static_cast<int>(std::max<int64_t>(untilPoll, 0)));
+  }
   if (replugPending_) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(replugAt_ - Clock::now()).count();
     timeout = std::min<int>(timeout, static_cast<int>(std::max<int64_t>(left, 0)));
@@ -386,22 +434,13 @@ void BoardServer::run() {
         continue;
       }
       if (i < clients_.size()) {
-        if (clients_[i].id == activeClient_) {
-          activeClient_ = 0;
-          lastReply_.clear();
-        }
         close(clients_[i].fd);
         clients_.erase(clients_.begin() + static_cast<long>(i));
         log("host disconnected");
       }
     }
     followBus();
-    // Answer afresh each time the host has taken the last reply and the answer has changed.
-    if (board_.onBus()) {
-      for (Client& client : clients_) {
-        if (client.id == activeClient_ && replyConsumed(client)) sendReply(client, false);
-      }
-    }
+    runPolls();
     timeout = pollTimeoutMs();
   }
 }

@@ -23,8 +23,8 @@ inline constexpr uint16_t kProductId = 0x1000;
 
 // Faults a test can inject into the link.
 struct Faults {
-  int dropEveryNthReply = 0;     // the n-th, 2n-th, ... reply is lost on the way; 0 none
-  int corruptEveryNthReply = 0;  // those replies arrive with their first report out of order
+  int dropEveryNthReply = 0;     // every reply to the n-th, 2n-th, ... request is lost on the way; 0 none
+  int corruptEveryNthReply = 0;  // every reply to those requests arrives with its first report out of order
   int unplugAfterReports = 0;    // the board leaves the bus right after the n-th host report; 0 never
   int replugAfterMs = -1;        // back after this many wall-clock ms; -1: only through plug()
 };
@@ -47,9 +47,10 @@ struct ServerStats {
   uint64_t reportsReceived = 0;
   uint64_t requestsApplied = 0;
   uint64_t requestsRefused = 0;
-  uint64_t repliesSent = 0;
-  uint64_t repliesDropped = 0;
-  uint64_t repliesCorrupted = 0;
+  uint64_t repliesSent = 0;       // copies of the standing request's reply begun
+  uint64_t repliesDropped = 0;    // requests whose replies were all lost (fault)
+  uint64_t repliesCorrupted = 0;  // requests whose replies all came out of order (fault)
+  uint64_t reportsLost = 0;       // reports a host's full queue could not take
   uint64_t unplugs = 0;
 };
 
@@ -100,9 +101,10 @@ class BoardServer {
   void closeClients();
   void acceptClients();
   bool serveClient(Client& client);  // false: the client has gone
-  void handleReport(Client& client, const uint8_t* data, size_t size);
-  void sendReply(Client& client, bool afterRequest);
-  bool replyConsumed(const Client& client) const;
+  void handleReport(const uint8_t* data, size_t size);
+  void runPolls();
+  void pollEndpoint();
+  int queuedReports(const Client& client) const;
   void advanceClock();
   int pollTimeoutMs();
   void followBus();
@@ -122,8 +124,17 @@ class BoardServer {
   int flashFd_ = -1;
   std::vector<Client> clients_;
   uint64_t nextClientId_ = 1;
-  uint64_t activeClient_ = 0;       // the client whose request was answered last
-  std::vector<uint8_t> lastReply_;  // tag and payload of the last reply to it
+  // The interrupt-IN endpoint: at every poll of the host controller the
+  // board hands out the next report of its current reply copy, and starts a
+  // fresh copy of the standing request's reply when the last one is out.
+  tav::ReplyPacker copy_;
+  int copyReports_ = 0;
+  int nextReport_ = 0;
+  bool answering_ = false;  // the last poll had a report to give
+  std::chrono::steady_clock::time_point nextPoll_{};
+  bool repliesLost_ = false;       // fault: this request's replies never arrive
+  bool repliesCorrupt_ = false;    // fault: this request's copies come out of order
+  size_t reportCharge_ = 0;        // send-queue bytes one queued report costs
   bool plugged_ = true;
   std::chrono::steady_clock::time_point replugAt_{};
   bool replugPending_ = false;

@@ -41,8 +41,9 @@ struct DeviceMatch {
   }
 };
 
-// The first matching device of each back end, or null.
-std::unique_ptr<Device> openHidBoard(const DeviceMatch& match);
+// The first matching device of each back end, or null. `listed` tells
+// whether the system listed a matching USB device at all, opened or not.
+std::unique_ptr<Device> openHidBoard(const DeviceMatch& match, bool& listed);
 std::unique_ptr<Device> openVirtualBoard(const DeviceMatch& match);
 // Releases what the HID back end keeps for the process.
 void shutdownHid();

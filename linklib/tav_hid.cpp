@@ -59,7 +59,8 @@ class HidDevice final : public Device {
 
 }  // namespace
 
-std::unique_ptr<Device> openHidBoard(const DeviceMatch& match) {
+std::unique_ptr<Device> openHidBoard(const DeviceMatch& match, bool& listed) {
+  listed = false;
   if (!hidReady) {
     if (hid_init() != 0) return nullptr;
     hidReady = true;
@@ -69,6 +70,7 @@ std::unique_ptr<Device> openHidBoard(const DeviceMatch& match) {
   for (hid_device_info* info = list; info && !device; info = info->next) {
     // hidapi takes vendor or product 0 as "any"; the board must match exactly.
     if (!match.accepts(info->vendor_id, info->product_id, info->release_number)) continue;
+    listed = true;
     if (hid_device* handle = hid_open_path(info->path)) {
       device.reset(new (std::nothrow) HidDevice(handle));
       if (!device) hid_close(handle);

@@ -3,6 +3,7 @@
 #include "tavlink.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <memory>
@@ -55,6 +56,8 @@ struct Link {
 };
 
 Link theLink;
+// Why the last tavOpen failed; read by tavOpenError from any thread.
+std::atomic<int> lastOpenError{TAV_OPEN_NOT_FOUND};
 
 void loseDevice() { theLink.device.reset(); }
 
@@ -85,10 +88,16 @@ int tavOpen(int vendorId, int productId, int lowestVersion, int highestVersion) 
   loseDevice();
   const tav::DeviceMatch match{static_cast<uint16_t>(vendorId), static_cast<uint16_t>(productId),
                                static_cast<uint16_t>(lowestVersion), static_cast<uint16_t>(highestVersion)};
-  theLink.device = tav::openHidBoard(match);
-  if (!theLink.device) theLink.device = tav::openVirtualBoard(match);
+  bool listed = false;
+  theLink.device = tav::openHidBoard(match, listed);
+  // A real board that is there but cannot be opened is never replaced by a
+  // virtual one: the user's robot would silently stay still.
+  if (!theLink.device && !listed) theLink.device = tav::openVirtualBoard(match);
+  lastOpenError = !theLink.device && listed ? TAV_OPEN_DENIED : TAV_OPEN_NOT_FOUND;
   return theLink.device ? 1 : 0;
 }
+
+int tavOpenError(void) { return lastOpenError.load(); }
 
 void tavClose(void) { loseDevice(); }
 

@@ -17,7 +17,8 @@
  * a failing or vanished device loses the link (tavCheckAlive then gives 0).
  *
  * Virtual boards are found in $TAVLINK_VIRTUAL_DIR, else in "tavlink" under
- * $XDG_RUNTIME_DIR, else in /tmp/tavlink; real boards are searched first. */
+ * $XDG_RUNTIME_DIR, else in /tmp/tavlink; real boards are searched first,
+ * and a real board that is listed but cannot be opened ends the search. */
 #ifndef TAVLINK_H
 #define TAVLINK_H
 
@@ -37,8 +38,18 @@ TAVLINK_API extern unsigned char tavMemory[TAV_MEMORY_SIZE];
 /* Opens the first device with this vendor and product id whose version lies
  * in lowestVersion..highestVersion (unsigned 16-bit compares). A device that
  * is still open is closed first. The editor uses 0x1962, 0x1000, 0x0100,
- * 0x01FF. */
+ * 0x01FF. 1 when a device was opened, else 0 (never any other value).
+ * When the system lists a matching USB board that cannot be opened (most
+ * often: no udev rule gives the user access to its hidraw node), no virtual
+ * board is tried: the result is 0 and tavOpenError tells why. */
 TAVLINK_API int tavOpen(int vendorId, int productId, int lowestVersion, int highestVersion);
+
+/* Why the last tavOpen gave 0 (TAV_OPEN_NOT_FOUND after a successful one).
+ * May be called from any thread. An addition to the original exports: a
+ * caller that does not know it loses nothing, tavOpen keeps its results. */
+#define TAV_OPEN_NOT_FOUND 0 /* no matching board, real or virtual */
+#define TAV_OPEN_DENIED 1    /* a matching USB board is there but could not be opened */
+TAVLINK_API int tavOpenError(void);
 TAVLINK_API void tavClose(void);
 /* 1 while a device is open; does not talk to it. */
 TAVLINK_API int tavCheckAlive(void);

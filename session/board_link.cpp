@@ -59,6 +59,7 @@ std::span<uint8_t> TavBoardLink::memory() { return {tavMemory, TAV_MEMORY_SIZE};
 int TavBoardLink::open(int vendorId, int productId, int lowestVersion, int highestVersion) {
   return tavOpen(vendorId, productId, lowestVersion, highestVersion);
 }
+bool TavBoardLink::openDenied() { return tavOpenError() == TAV_OPEN_DENIED; }
 void TavBoardLink::close() { tavClose(); }
 int TavBoardLink::checkAlive() { return tavCheckAlive(); }
 int TavBoardLink::writeInit() { return tavWriteInit(); }

@@ -22,6 +22,9 @@ class BoardLink {
   virtual std::span<uint8_t> memory() = 0;
 
   virtual int open(int vendorId, int productId, int lowestVersion, int highestVersion) = 0;
+  // After a failed open: a matching USB board is there but could not be
+  // opened (the user has no access to its device node).
+  virtual bool openDenied() { return false; }
   virtual void close() = 0;
   virtual int checkAlive() = 0;
 
@@ -54,6 +57,7 @@ class TavBoardLink final : public BoardLink {
  public:
   std::span<uint8_t> memory() override;
   int open(int vendorId, int productId, int lowestVersion, int highestVersion) override;
+  bool openDenied() override;
   void close() override;
   int checkAlive() override;
   int writeInit() override;

@@ -387,10 +387,6 @@ int MemoryAccess::startStatusRead() {
   link_.store32(a::kReadPointer, a::kFlashRequestArea);
   const BoardBlock blocks[] = {{a::kFlashRequestArea, length}, {a::kReadPointer, 4}};
   if (!writeBlocks(blocks, WriteRoute::Direct)) return 0;
-  // The board answers this write with the status as it stands before any
-  // clear: a failed state left by an earlier operation. Taken here, it can
-  // no longer be read by clearFlashState as the answer to its clear.
-  link_.readExec(tag);
   return tag;
 }
 
@@ -399,13 +395,12 @@ int MemoryAccess::clearFlashState(int tag, const std::atomic<bool>* continueFlag
   if (!writeBlocks({{a::kFlashState, 2}}, WriteRoute::Direct)) return 0;
   const Clock::time_point deadline = Clock::now() + timeouts_.flashState;
   for (int round = 0; round < kClearFlashRounds; ++round) {
-    // Only a fresh reply tells the state; the image still holds the 0
-    // stored above.
-    if (link_.readExec(tag)) {
-      const int16_t flash = static_cast<int16_t>(link_.load16(a::kFlashState));
-      if (flash == a::kFlashCleared) return 1;
-      if (flash == a::kFlashFailed) return 0;
-    }
+    // Only a reply tells the state; the image still holds the 0 stored
+    // above. The board answers the standing request at every poll, so the
+    // first replies may still show the state from before the clear (a
+    // failure left by an earlier operation): only the cleared state ends
+    // the wait.
+    if (link_.readExec(tag) && static_cast<int16_t>(link_.load16(a::kFlashState)) == a::kFlashCleared) return 1;
     if (continueFlag && !continueFlag->load()) return 0;
     if (Clock::now() >= deadline) return 0;
     sleepMs(0);
@@ -416,6 +411,9 @@ int MemoryAccess::clearFlashState(int tag, const std::atomic<bool>* continueFlag
 int MemoryAccess::waitFlashState(int tag) {
   const Clock::time_point deadline = Clock::now() + timeouts_.flashState;
   for (int round = 0; round < kWaitFlashRounds; ++round) {
+    // Replies from before the operation started show the cleared state and
+    // are read past; replies come in order, so once the clear has been seen
+    // a done or failed state belongs to this operation.
     if (link_.readExec(tag)) {
       const int16_t flash = static_cast<int16_t>(link_.load16(a::kFlashState));
       if (flash == a::kFlashDone) return 1;
@@ -450,14 +448,19 @@ int MemoryAccess::readBoardSettings(CpuSettings& settings, std::u16string* robot
     return outcome == ReadOutcome::Replied;
   };
 
-  // 1. The name and device table pointers, each until it is known.
+  // 1. The name and device table pointers, each until it is known. A board
+  // that does not answer this first request at all is not checked further:
+  // its silence would otherwise pass for a board without settings.
   uint32_t namePointer = 0;
   uint32_t tablePointer = 0;
   for (int attempt = 0; attempt < 2 && (namePointer == 0 || tablePointer == 0); ++attempt) {
     std::vector<BoardBlock> blocks;
     if (namePointer == 0) blocks.push_back({a::kNamePointer, 4});
     if (tablePointer == 0) blocks.push_back({a::kDeviceTablePointer, 4});
-    if (!read(blocks)) continue;
+    if (!read(blocks)) {
+      if (attempt == 0) return 0;
+      continue;
+    }
     if (namePointer == 0) namePointer = link_.load32(a::kNamePointer);
     if (tablePointer == 0) tablePointer = link_.load32(a::kDeviceTablePointer);
   }

@@ -151,13 +151,15 @@ class MemoryAccess {
 
   // ---- writers that hold the link outside the session
   int restartBoard();
-  // Opens the standing status read at 0x200A00 (16 bytes at 0x200000) and
-  // takes the board's first answer to it; gives its tag, or 0 when it could
-  // not be sent.
+  // Opens the standing status read at 0x200A00 (16 bytes at 0x200000);
+  // gives its tag, or 0 when it could not be sent. The board answers it
+  // again and again, a fresh copy at every poll, and the host's queue may
+  // still hold copies from before the last write: the two waits below read
+  // until the board shows the state they wait for.
   int startStatusRead();
-  // 1 when the board reports the flash state cleared, 0 when it reports a
-  // failure, the write fails, `continueFlag` drops to false, or the rounds
-  // or the deadline run out.
+  // 1 when the board reports the flash state cleared; 0 when the write
+  // fails, `continueFlag` drops to false, or the rounds or the deadline run
+  // out. A failed state may be an old copy, so it does not end the wait.
   int clearFlashState(int tag, const std::atomic<bool>* continueFlag = nullptr);
   // 1 when the board reports the operation done, 0 when failed, or when the
   // rounds or the deadline run out.
@@ -169,7 +171,8 @@ class MemoryAccess {
 
   // Reads the board's settings, robot name (when wanted) and firmware
   // identification into `settings`; fields without a reply keep their
-  // values. 1 when every request went out.
+  // values. 1 when every request went out; 0 as well, at once, when the
+  // board does not answer the first request (the pointers).
   int readBoardSettings(CpuSettings& settings, std::u16string* robotName);
 
  private:

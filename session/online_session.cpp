@@ -117,7 +117,7 @@ void OnlineSession::toggleOnline() {
   if (connected_.load()) {
     if (!endSession()) showMessage(kMsgDisconnectFailed, MessageIcon::Error, MessageButtons::Ok);
   } else if (!startSession()) {
-    showMessage(kMsgConnectFailed, MessageIcon::Error, MessageButtons::Ok);
+    showMessage(link_.openDenied() ? kMsgBoardNotOpenable : kMsgConnectFailed, MessageIcon::Error, MessageButtons::Ok);
   }
   events_.sessionChanged();
 }

@@ -41,6 +41,8 @@ inline constexpr int kMsgCannotDisconnectWhilePlaying = 40303;
 inline constexpr int kMsgFirmwareTooOld = 40384;
 inline constexpr int kMsgMp3NeedsRevision = 40458;
 inline constexpr int kMsgGyroNeedsRevision = 40459;
+// The board is there but could not be opened, with the udev rule to install.
+inline constexpr int kMsgBoardNotOpenable = 49002;
 
 // Oldest firmware the editor works with: version 1.000, revision 4.
 inline constexpr uint16_t kOldestFirmwareVersion = 0x0100;

@@ -1,6 +1,6 @@
-// The board on its socket: hello and enumeration, replies that follow the
-// host's reads, injected faults, leaving and rejoining the bus, the flash
-// file, and the marlo-sim program itself.
+// The board on its socket: hello and enumeration, a standing request
+// answered at every poll to every host, injected faults, leaving and
+// rejoining the bus, the flash file, and the marlo-sim program itself.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -101,7 +101,9 @@ TEST_F(BoardServerTest, AStandingRequestIsAnsweredAfreshWhileTheHostPolls) {
   // The flash handshake: one standing status request, then only reads.
   host.send(WriteRequest().add(kFlashRequestArea, readRequest(0x11, {{0x200000, 16}})).add(kReadPointer, le32(kFlashRequestArea)).payload());
   HostImage image;
-  ASSERT_TRUE(host.collect(0x11, image));
+  // The board goes on answering without being asked again: copy after copy
+  // of the same tag, whether or not anything changed.
+  for (int copy = 0; copy < 3; ++copy) ASSERT_TRUE(host.collect(0x11, image)) << "copy " << copy;
   host.send(WriteRequest().add(kFlashState, le16(0)).payload());
   ASSERT_TRUE(host.collect(0x11, image));
   EXPECT_EQ(image.u16(kFlashState), 0);
@@ -114,6 +116,42 @@ TEST_F(BoardServerTest, AStandingRequestIsAnsweredAfreshWhileTheHostPolls) {
   EXPECT_EQ(image.u16(kFlashState), kFlashDone);
   EXPECT_GE(reads, 2);  // the reply to the erase request itself still says busy
   EXPECT_EQ(board.read(0x40000, 4), Bytes(4, 0xFF));
+}
+
+TEST_F(BoardServerTest, EveryHostThatHasTheBoardOpenGetsItsReplies) {
+  BoardServer& board = startBoard(fast());
+  SocketHost asking;
+  SocketHost other;
+  ASSERT_TRUE(asking.connect(board.socketPath()));
+  ASSERT_TRUE(other.connect(board.socketPath()));
+  HostImage image;
+  ASSERT_TRUE(readBlocks(asking, 0x61, {{kFirmwareVersion, 2}}, image));
+  HostImage overheard;
+  ASSERT_TRUE(other.collect(0x61, overheard));
+  EXPECT_EQ(overheard.u16(kFirmwareVersion), 0x0100);
+}
+
+// A host that does not read finds up to a queue's worth of old copies
+// before the answer as it stands now, like a host reading an HID device.
+TEST_F(BoardServerTest, CopiesTheHostHasNotReadAreOldWhenItReadsThem) {
+  BoardServer& board = startBoard(fast());
+  SocketHost host;
+  ASSERT_TRUE(host.connect(board.socketPath()));
+  HostImage image;
+  ASSERT_TRUE(readBlocks(host, 0x69, {{variableAddress(100), 2}}, image));
+  for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+       board.stats().reportsLost == 0 && std::chrono::steady_clock::now() < until;) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  ASSERT_GT(board.stats().reportsLost, 0u) << "the host's queue never filled";
+  board.setVariable(100, 7);
+  int oldCopies = 0;
+  for (; oldCopies <= 64; ++oldCopies) {
+    ASSERT_TRUE(host.collect(0x69, image));
+    if (image.u16(variableAddress(100)) == 7) break;
+  }
+  EXPECT_GT(oldCopies, 1);
+  EXPECT_LE(oldCopies, 64);
 }
 
 TEST_F(BoardServerTest, DroppedAndCorruptedReplies) {

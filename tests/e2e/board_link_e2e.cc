@@ -614,6 +614,9 @@ TEST_F(BoardLinkE2E, FlashStateLeftFailedDoesNotFailTheNextWriter) {
     ASSERT_EQ(access_.takeLinkOffline(hold), 1);
     const int tag = access_.startStatusRead();
     ASSERT_NE(tag, 0);
+    // The board answers at every poll meanwhile: the first copies the clear
+    // reads still show the failed state.
+    std::this_thread::sleep_for(100ms);
     ASSERT_EQ(access_.flashStep(tag, {kFreeSector, 0}), FlashStepResult::Done);
     fillImage(kFreeSector, data);
     ASSERT_EQ(access_.flashStep(tag, {kFreeSector, static_cast<int>(a::kFlashBlockSize)}), FlashStepResult::Done);

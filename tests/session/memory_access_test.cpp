@@ -21,8 +21,9 @@ using namespace std::chrono_literals;
 
 // A simulated board behind the link calls: its own memory, the requests it
 // has received, a standing read request that it answers on every read, and
-// flash operations whose outcome the test chooses. It can stay silent or
-// fail writes.
+// flash operations whose outcome the test chooses. It can stay silent, fail
+// writes, or have its first answers after a write still show the memory as
+// it was before (copies the host had not read yet).
 class FakeBoard : public BoardLink {
  public:
   static constexpr size_t kSize = 0x400200;
@@ -36,6 +37,7 @@ class FakeBoard : public BoardLink {
 
   bool silent = false;
   int failWritesFrom = -1;  // writes with this index and later fail
+  int staleReplies = 0;     // answers after each write that predate it
   int readDelayMs = 0;
   int16_t stateAfterClear = a::kFlashCleared;
   std::optional<int16_t> flashOutcome = a::kFlashDone;  // none: the operation never ends
@@ -68,6 +70,11 @@ class FakeBoard : public BoardLink {
     const bool fails = failWritesFrom >= 0 && static_cast<int>(writes.size()) >= failWritesFrom;
     writes.push_back(building_);
     if (fails) return 0;
+    if (staleReplies > 0) {
+      stale_ = board;
+      staleStanding_ = standing_;
+      staleLeft_ = staleReplies;
+    }
     bool pointerWritten = false;
     for (const Block& block : building_) {
       std::memcpy(&board[block.address], &host[block.address], static_cast<size_t>(block.length));
@@ -113,7 +120,19 @@ class FakeBoard : public BoardLink {
   int readExec(int tag) override {
     ++readExecCalls;
     if (readDelayMs) std::this_thread::sleep_for(std::chrono::milliseconds(readDelayMs));
-    if (silent || !standing_ || standing_->tag != tag) return 0;
+    if (silent) return 0;
+    if (staleLeft_ > 0) {
+      --staleLeft_;
+      // Old copies of another request are skipped inside the same read.
+      if (staleStanding_ && staleStanding_->tag == tag) {
+        for (const Block& block : staleStanding_->blocks) {
+          std::memcpy(&host[block.address], &stale_[block.address], static_cast<size_t>(block.length));
+        }
+        return 1;
+      }
+      staleLeft_ = 0;
+    }
+    if (!standing_ || standing_->tag != tag) return 0;
     if (busyReads_ > 0 && --busyReads_ == 0 && flashOutcome) set16(a::kFlashState, static_cast<uint16_t>(*flashOutcome));
     for (const Block& block : standing_->blocks) {
       std::memcpy(&host[block.address], &board[block.address], static_cast<size_t>(block.length));
@@ -165,6 +184,9 @@ class FakeBoard : public BoardLink {
   std::map<uint32_t, Request> received_;
   std::optional<Request> standing_;
   int busyReads_ = 0;
+  std::vector<uint8_t> stale_;
+  std::optional<Request> staleStanding_;
+  int staleLeft_ = 0;
 };
 
 class MemoryAccessTest : public ::testing::Test {
@@ -384,6 +406,14 @@ TEST_F(MemoryFlash, FailuresOfEachStepNameTheirMessage) {
   EXPECT_EQ(answerer.shownIds(), (std::vector<int>{40305, 40304, 40306}));
 }
 
+TEST_F(MemoryFlash, OldCopiesOfTheStatusAreReadPastUntilTheStateAskedFor) {
+  board.set16(a::kFlashState, static_cast<uint16_t>(a::kFlashFailed));  // left by an earlier writer
+  board.staleReplies = 3;
+  const int tag = access.startStatusRead();
+  EXPECT_EQ(access.flashStep(tag, {0x8000, 0}), FlashStepResult::Done);
+  EXPECT_EQ(access.flashStep(tag, {0x10000, 0}), FlashStepResult::Done);
+}
+
 TEST_F(MemoryFlash, ASilentBoardIsNeverTakenForACompletedStep) {
   const int tag = access.startStatusRead();
   board.silent = true;
@@ -526,6 +556,16 @@ TEST_F(MemorySettings, PointersNamingNoMemoryAreNotFollowed) {
   MemoryAccess access2(empty, state, LinkTimeouts{200ms, 200ms});
   EXPECT_EQ(access2.readBoardSettings(settings, &name), 1);
   EXPECT_EQ(empty.writesTo(a::kReadPointer), 2 + 1 + 1 + 60);
+}
+
+TEST_F(MemorySettings, ABoardThatNeverAnswersFailsAtTheFirstRequest) {
+  fillBoard(board);
+  board.silent = true;
+  CpuSettings settings;
+  std::u16string name = u"old";
+  EXPECT_EQ(access.readBoardSettings(settings, &name), 0);
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 1);  // nothing more is asked of it
+  EXPECT_EQ(name, u"old");
 }
 
 TEST_F(MemorySettings, DeviceEntriesWithImpossibleSizesEndTheList) {

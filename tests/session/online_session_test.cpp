@@ -273,5 +273,24 @@ TEST_F(OnlineCommands, ServoCommandsOfflineWhilePlayingAndBySpace) {
   EXPECT_FALSE(editor.status.has(status::kServosOn));
 }
 
+// A board the system lists but does not let this user open.
+class DeniedBoard : public EchoBoard {
+ public:
+  int open(int, int, int, int) override { return 0; }
+  bool openDenied() override { return true; }
+};
+
+TEST(OnlineDenied, ABoardThatCannotBeOpenedIsReportedWithTheUdevRule) {
+  DeniedBoard board;
+  LinkState link;
+  EditorState editor;
+  SessionEvents events;
+  testing::ScriptedAnswerer answerer;
+  OnlineSession session{board, link, editor, events, LinkTimeouts{200ms, 200ms}, SessionTimeouts{100ms, 300ms}};
+  session.toggleOnline();
+  EXPECT_EQ(answerer.shownIds(), std::vector<int>{kMsgBoardNotOpenable});
+  EXPECT_FALSE(session.connected());
+}
+
 }  // namespace
 }  // namespace kv
