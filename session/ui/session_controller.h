@@ -27,7 +27,9 @@ class SessionController : public QObject, public SessionEvents {
   Playback& playback() { return *playback_; }
   const CpuSettings& cpuSettings() const { return cpuSettings_; }
 
-  // Stops playback and ends the session (at exit, before the window goes).
+  // Stops playback and ends the session (at exit, before the window goes),
+  // answering the threads' pending questions meanwhile; returns when both
+  // threads have ended.
   void shutDown();
 
   // SessionEvents: called from the session's threads; each only posts.
@@ -49,6 +51,7 @@ class SessionController : public QObject, public SessionEvents {
   CpuSettings cpuSettings_;
   std::unique_ptr<OnlineSession> session_;
   std::unique_ptr<Playback> playback_;
+  bool closing_ = false;  // shutDown has begun
 };
 
 }  // namespace kv
