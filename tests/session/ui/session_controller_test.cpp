@@ -1,5 +1,5 @@
 // The editor online with a virtual board: connect, a live pose reaching the
-// board, play and stop the motion, disconnect.
+// board, play and stop the motion, disconnect; closing while a motion plays.
 #include <QProcess>
 #include <QtTest>
 
@@ -16,28 +16,50 @@
 
 using namespace kv;
 
+// The virtual board in a private folder, with the editor's pacing scaled to
+// its speed; stopped at the end.
+class VirtualBoard {
+ public:
+  VirtualBoard() {
+    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir_.path().string()));
+    setPacingScale(0.05);
+    process_.start(MARLO_SIM_PATH, {"--socket", "gui-test", "--time-scale", "0.05"});
+  }
+  ~VirtualBoard() {
+    process_.terminate();
+    process_.waitForFinished(10000);
+    setPacingScale(1.0);
+  }
+  bool listening() {
+    return process_.waitForStarted(10000) && process_.waitForReadyRead(20000) &&
+           process_.readLine().startsWith("marlo-sim: listening");
+  }
+
+ private:
+  testing::TempDir dir_;
+  QProcess process_;
+};
+
+// An editor state with the virtual board's robot and a new motion.
+void prepare(EditorState& state) {
+  state.project.modelName = u"DemoHumanoid";
+  for (int i = 0; i < kSliderCount; ++i) {
+    state.sliders.sliders[i].lowerLimit = -1000;
+    state.sliders.sliders[i].upperLimit = 1000;
+  }
+  newMotion(state, 400);
+}
+
 class SessionControllerTest : public QObject {
   Q_OBJECT
 
  private slots:
   void connectSendPlayStopDisconnect() {
-    testing::TempDir dir;
-    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir.path().string()));
-    setPacingScale(0.05);
-    QProcess board;
-    board.start(MARLO_SIM_PATH, {"--socket", "gui-test", "--time-scale", "0.05"});
-    QVERIFY(board.waitForStarted(10000));
-    QVERIFY(board.waitForReadyRead(20000));
-    QVERIFY(board.readLine().startsWith("marlo-sim: listening"));
-
+    VirtualBoard board;
+    QVERIFY(board.listening());
     testing::ScriptedAnswerer answers;  // every question gets the cautious answer
     EditorState state;
-    state.project.modelName = u"DemoHumanoid";  // the virtual board's robot
-    for (int i = 0; i < kSliderCount; ++i) {
-      state.sliders.sliders[i].lowerLimit = -1000;
-      state.sliders.sliders[i].upperLimit = 1000;
-    }
-    newMotion(state, 400);
+    prepare(state);
     SkinImages skins;
     {
       MainWindow window(state, skins);
@@ -69,9 +91,29 @@ class SessionControllerTest : public QObject {
     }
     // The board carries the project's robot and new enough firmware: no question.
     QCOMPARE(answers.shownIds(), std::vector<int>{});
-    board.terminate();
-    QVERIFY(board.waitForFinished(10000));
-    setPacingScale(1.0);
+  }
+
+  void closingWhilePlayingStopsTheMotionBeforeEndingTheSession() {
+    VirtualBoard board;
+    QVERIFY(board.listening());
+    testing::ScriptedAnswerer answers;
+    EditorState state;
+    prepare(state);
+    state.motion.currentBlock->pose.steps = 60000;  // far longer than the test
+    SkinImages skins;
+    MainWindow window(state, skins);
+    SessionController controller(state, window);
+    window.runCommand(command::kOnline);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.session().connected(), 15000);
+    window.runCommand(command::kPlay);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.session().linkState().playbackOwnsLink(), 10000);
+    QVERIFY(window.busy());
+
+    controller.shutDown();
+    QVERIFY(!controller.playback().threadRunning());
+    QVERIFY(!controller.session().connectThreadRunning());
+    QVERIFY(!state.status.has(status::kOnline));
+    QCOMPARE(answers.shownIds(), std::vector<int>{});  // no 40003: the session ended
   }
 };
 
