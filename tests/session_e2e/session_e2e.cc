@@ -97,14 +97,27 @@ class Recorder : public SessionEvents {
   std::vector<std::u16string> projectRequests_;
 };
 
-// Runs `before` with each message's number before answering it.
+// Runs a hook with each message's number before answering it. The hook is
+// set by the test's thread and run by the session's threads.
 class HookedAnswerer : public testing::ScriptedAnswerer {
  public:
-  std::function<void(int)> before;
+  void setBefore(std::function<void(int)> hook) {
+    std::lock_guard lock(hookMutex_);
+    before_ = std::move(hook);
+  }
   MessageAnswer ask(const Message& message) override {
-    if (before) before(message.stringId);
+    std::function<void(int)> hook;
+    {
+      std::lock_guard lock(hookMutex_);
+      hook = before_;
+    }
+    if (hook) hook(message.stringId);
     return ScriptedAnswerer::ask(message);
   }
+
+ private:
+  std::mutex hookMutex_;
+  std::function<void(int)> before_;
 };
 
 class SessionE2e : public ::testing::Test {
@@ -250,9 +263,9 @@ TEST_F(SessionOnline, AnUnpluggedBoardIsOfferedToReconnectUntilTheUserGivesUp) {
   ASSERT_TRUE(connect());
   ASSERT_TRUE(eventually([&] { return session->posesSent() == 2; }));  // the start pose, twice
   std::atomic<int> asked{0};
-  answerer.before = [&](int id) {
+  answerer.setBefore([&](int id) {
     if (id == kMsgReconnect && ++asked == 2) server->plug();
-  };
+  });
   answerer.answerNext(MessageAnswer::Yes);  // still unplugged: asked again
   answerer.answerNext(MessageAnswer::Yes);  // plugged back in
   server->unplug();
