@@ -9,10 +9,10 @@ JOBS           ?= $(shell nproc)
 
 # The ThreadSanitizer build makes only the programs of the thread tests, and
 # runs only these tests of them: the session, playback and link suites of
-# the core tests, the session end-to-end tests, and the link library and
-# board link tests.
-TSAN_TARGETS := kv_core_tests session_e2e_tests tavlink_tests boardsim_link_tests e2e_board_link_tests
-TSAN_TESTS   := ^(session_e2e|tavlink|e2e)\.|^boardsim\.LinkTest\.|^(LinkReadTag|LinkHoldTest|Memory[A-Za-z]*|Online[A-Za-z]*|Playback[A-Za-z]*|StatusView|Pacing)\.
+# the core tests, the session end-to-end tests, the link library's tests and
+# the end-to-end tests of the board link.
+TSAN_TARGETS := kv_core_tests session_e2e_tests tavlink_tests e2e_board_link_tests
+TSAN_TESTS   := ^(session_e2e|tavlink|e2e)\.|^(LinkReadTag|LinkHoldTest|Memory[A-Za-z]*|Online[A-Za-z]*|Playback[A-Za-z]*|StatusView|Pacing)\.
 TSAN_OPTIONS := suppressions=$(CURDIR)/tests/tsan.supp second_deadlock_stack=1
 
 .PHONY: run test deps build build-test build-tsan clean
