@@ -42,7 +42,11 @@ int main(int argc, char* argv[]) {
       kv::saveScreenshotWhenPainted(&window, QString::fromLocal8Bit(screenshot));
     window.show();
     rc = app.exec();
+    // The window is gone: a question the session's threads still ask is
+    // answered cautiously, without a box, while they end.
+    messageBoxes.setAnswerWithoutAsking(true);
     board.shutDown();
+    messageBoxes.setAnswerWithoutAsking(false);
   }
   kv::shutDown(state, true, loaders);
   kv::setMessageHandler(nullptr);

@@ -19,6 +19,8 @@ constexpr int kAfterPoseMs = 48;
 constexpr int kReopenMs = 100;
 constexpr int kAfterCheckMs = 32;
 constexpr int kStartPoseSendings = 2;
+// How often shutDown looks at the thread between serving the caller's work.
+constexpr std::chrono::milliseconds kServePeriod{5};
 
 LivePose livePoseOf(const PoseValues& pose, int time) {
   LivePose live;
@@ -52,31 +54,34 @@ OnlineSession::~OnlineSession() {
 // ---------------------------------------------------------------- GUI thread
 
 int OnlineSession::startSession() {
-  joinIfFinished();
-  if (linkState_.online.load() || !threadFinished_.load()) return 0;
+  {
+    // Starting is one step under the thread lock: a thread seen finished is
+    // joined and replaced, one still running refuses the start. Nothing else
+    // gives thread_ a thread, so it cannot become joinable in between.
+    std::lock_guard threadLock(threadMutex_);
+    if (linkState_.online.load() || !threadFinished_.load()) return 0;
+    if (thread_.joinable()) thread_.join();
 
-  // What the thread needs of the GUI's state is copied here, on the thread
-  // that owns it.
-  {
-    std::lock_guard lock(poseMutex_);
-    startPose_ = livePoseOf(currentPose(editor_), kFirstStartPoseTime);
-  }
-  {
-    std::lock_guard lock(dataMutex_);
-    projectRobotName_ = editor_.project.modelName;
-  }
-  // The thread counts as running before it starts, so no second one can be
-  // started meanwhile and the wait below never sees a stale state.
-  {
-    std::lock_guard lock(waitMutex_);
-    threadFinished_ = false;
-    connecting_ = true;
-  }
-  connected_ = false;
-  linkState_.online = true;
-  editor_.status.set(status::kOnline, true);
-  {
-    std::lock_guard lock(threadMutex_);
+    // What the thread needs of the GUI's state is copied here, on the thread
+    // that owns it.
+    {
+      std::lock_guard lock(poseMutex_);
+      startPose_ = livePoseOf(currentPose(editor_), kFirstStartPoseTime);
+    }
+    {
+      std::lock_guard lock(dataMutex_);
+      projectRobotName_ = editor_.project.modelName;
+    }
+    // The thread counts as running before it starts, so the wait below never
+    // sees a stale state.
+    {
+      std::lock_guard lock(waitMutex_);
+      threadFinished_ = false;
+      connecting_ = true;
+    }
+    connected_ = false;
+    linkState_.online = true;
+    editor_.status.set(status::kOnline, true);
     thread_ = std::thread(&OnlineSession::runConnectThread, this);
   }
 
@@ -106,6 +111,22 @@ int OnlineSession::endSession() {
   lock.unlock();
   joinIfFinished();
   return 1;
+}
+
+void OnlineSession::shutDown(const std::function<void()>& serve) {
+  if (connected_.load() && editor_.status.has(status::kServosOn) && !playbackActive()) access_.setServoPower(0);
+  linkState_.online = false;
+  std::unique_lock lock(waitMutex_);
+  while (!waitChanged_.wait_for(lock, kServePeriod, [&] { return threadFinished_.load(); })) {
+    lock.unlock();
+    // The thread may wait for an answer from this thread; past its question
+    // it sees the session ended and stops.
+    serve();
+    linkState_.online = false;
+    lock.lock();
+  }
+  lock.unlock();
+  joinIfFinished();
 }
 
 void OnlineSession::toggleOnline() {
@@ -255,22 +276,20 @@ void OnlineSession::runConnectThread() {
   } finish{this};
 
   // The link is held from before the device opens until the board check is
-  // done, so no other thread's transaction runs into the check.
-  bool opened = false;
+  // done, so no other thread's transaction runs into the check. A refused
+  // board is closed under the same hold: the next holder of the link must
+  // not find the device closing beneath it.
   bool accepted = false;
   {
     LinkHold hold;
-    if (access_.takeLinkOffline(hold) == 1) {
-      opened = openBoard(link_);
-      if (opened) {
-        linkState_.communicationError = false;
-        accepted = checkBoard() == 1;
-      }
+    if (access_.takeLinkOffline(hold) == 1 && linkState_.online.load() && openBoard(link_)) {
+      linkState_.communicationError = false;
+      accepted = checkBoard() == 1;
+      if (!accepted) link_.close();
     }
   }
   if (!accepted) {
     // Not opened: connecting stays set, so startSession reports the failure.
-    if (opened) link_.close();
     editor_.status.set(status::kOnline, false);
     linkState_.online = false;
     linkState_.communicationError = false;
@@ -285,7 +304,11 @@ void OnlineSession::runConnectThread() {
 
   while (linkState_.online.load()) connectCycle();
 
-  link_.close();
+  {
+    LinkHold hold;
+    access_.takeLinkOffline(hold);
+    link_.close();
+  }
   editor_.status.set(status::kServosOn | status::kOnline, false);
   connected_ = false;
   events_.sessionChanged();
@@ -381,9 +404,13 @@ void OnlineSession::reconnect() {
 }
 
 int OnlineSession::checkBoard() {
+  // The check stops as soon as the session is no longer wanted (startSession
+  // gave up, the user disconnected, the editor is closing): nothing more is
+  // asked or shown, and the board is refused.
+  const auto ended = [&] { return !linkState_.online.load(); };
   CpuSettings board = cpuSettings();
   std::u16string name;
-  if (!access_.readBoardSettings(board, &name)) return 0;
+  if (!access_.readBoardSettings(board, &name) || ended()) return 0;
   std::u16string projectName;
   {
     std::lock_guard lock(dataMutex_);
@@ -400,6 +427,7 @@ int OnlineSession::checkBoard() {
 
   if (name != projectName) {
     const MessageAnswer answer = showMessage(kMsgOtherRobot, MessageIcon::Warning, MessageButtons::YesNoCancel);
+    if (ended()) return 0;
     if (answer == MessageAnswer::Yes) {
       events_.openProjectDialogs(name);
       return 0;
@@ -421,16 +449,18 @@ int OnlineSession::checkBoard() {
     return std::any_of(board.devices.begin(), board.devices.end(),
                        [&](const DeviceEntry& device) { return device.used && device.type == type; });
   };
-  if (revision < kKpMp3Revision && hasDevice(kDeviceKpMp3)) {
+  if (!ended() && revision < kKpMp3Revision && hasDevice(kDeviceKpMp3)) {
     showMessage(kMsgMp3NeedsRevision, MessageIcon::Warning, MessageButtons::Ok);
   }
-  if (revision < kKpGcRevision && hasDevice(kDeviceKpGc)) {
+  if (!ended() && revision < kKpGcRevision && hasDevice(kDeviceKpGc)) {
     showMessage(kMsgGyroNeedsRevision, MessageIcon::Warning, MessageButtons::Ok);
   }
-  if (board.voiceVariable < kSliderCount && board.interpolation[board.voiceVariable] != kVoiceInterpolationType) {
+  if (!ended() && board.voiceVariable < kSliderCount &&
+      board.interpolation[board.voiceVariable] != kVoiceInterpolationType) {
     showMessage(kMsgVoiceInterpolation, MessageIcon::Warning, MessageButtons::Ok,
                 {static_cast<int>(board.voiceVariable)});
   }
+  if (ended()) return 0;
 
   // No motion left running or half started from before.
   link_.store32(a::kMotionStart, 0);

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -79,9 +80,9 @@ class OnlineSession {
  public:
   OnlineSession(BoardLink& link, LinkState& linkState, EditorState& editor, SessionEvents& events,
                 LinkTimeouts linkTimeouts = {}, SessionTimeouts timeouts = {});
-  // Ends a running connect thread and waits for it. Destroy the session only
-  // when a question of the connect thread can be answered without the
-  // object's owner (for example after the message handler was removed).
+  // Ends a running connect thread and joins it. Where questions of the
+  // connect thread are answered by the destroying thread, call shutDown
+  // first.
   ~OnlineSession();
   OnlineSession(const OnlineSession&) = delete;
   OnlineSession& operator=(const OnlineSession&) = delete;
@@ -102,6 +103,13 @@ class OnlineSession {
   // of its own is open, or the board does not answer): a writer that needs
   // the device to itself must then not go on.
   int endSession();
+  // At exit, on the thread that answers the connect thread's questions
+  // (after playback has ended): switches servo power off when it is on,
+  // ends the session and waits for the connect thread to end, then joins
+  // it. Meanwhile it calls `serve` again and again: it must run the work
+  // the thread waits for on this thread (its questions), so that the thread
+  // is never joined while it waits for an answer.
+  void shutDown(const std::function<void()>& serve);
   // 40027: the online command.
   void toggleOnline();
   // 40053: the servo power command.
@@ -173,7 +181,7 @@ class OnlineSession {
   std::atomic<int> posesSent_{0};
   std::atomic<int> servoRequest_{-1};
 
-  std::mutex threadMutex_;  // guards thread_
+  std::mutex threadMutex_;  // guards thread_: starting, joining
   std::thread thread_;
   // Signalled when connecting clears or the connect thread ends.
   mutable std::mutex waitMutex_;

@@ -1,7 +1,10 @@
 #include "session/playback.h"
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
+#include "motion/block_editing.h"
 #include "motion/motion.h"
 #include "rom/compiled_motion.h"
 #include "shell/editor_state.h"
@@ -19,6 +22,8 @@ constexpr int kAfterBlockMs = 80;
 constexpr int kAfterLoopMs = 80;
 constexpr int kAfterStartMs = 32;
 constexpr int kAfterStopMs = 16;
+// How often shutDown looks at the thread between serving the caller's work.
+constexpr std::chrono::milliseconds kServePeriod{5};
 
 }  // namespace
 
@@ -40,6 +45,15 @@ int PositionTable::poseAt(uint32_t address) const {
     if (entry.address == address && entry.kind == KindPose) return entry.index;
   }
   return -1;
+}
+
+MotionBlock* showReachedBlock(EditorState& state, int listIndex) {
+  // The robot is at this block already: it is shown, not sent as a live
+  // pose, which after a stop would send the robot on to it.
+  auto livePose = std::exchange(state.views.livePose, nullptr);
+  MotionBlock* block = selectCurrent(state, listIndex);
+  state.views.livePose = std::move(livePose);
+  return block;
 }
 
 // ---------------------------------------------------------------- GUI thread
@@ -65,8 +79,23 @@ void Playback::joinIfFinished() {
 }
 
 int Playback::startPlayback(int loopSetting, int timeOverridePercent) {
-  joinIfFinished();
-  if (!session_.connected() || editor_.playing.load() || !threadFinished_.load()) return 0;
+  {
+    // Taking the thread slot is one step under the thread lock: a thread
+    // seen finished is joined, one still running refuses the start. The slot
+    // stays taken (not finished) until the new thread ends or the start is
+    // given up, so a start re-entered meanwhile (from a message box's event
+    // loop) is refused rather than given a joinable thread_.
+    std::lock_guard lock(threadMutex_);
+    if (!session_.connected() || editor_.playing.load() || !threadFinished_.load()) return 0;
+    if (thread_.joinable()) thread_.join();
+    threadFinished_ = false;
+  }
+  struct GiveUp {
+    std::atomic<bool>* finished;
+    ~GiveUp() {
+      if (finished) *finished = true;
+    }
+  } giveUp{&threadFinished_};
 
   // The board enters the program at its first byte: the start block's code.
   Motion& motion = editor_.motion;
@@ -100,10 +129,21 @@ int Playback::startPlayback(int loopSetting, int timeOverridePercent) {
   job.loopValue = loopValueSent(loopSetting);
 
   lastPosition_ = 0;
-  threadFinished_ = false;
   std::lock_guard lock(threadMutex_);
   thread_ = std::thread(&Playback::run, this, std::move(job));
+  giveUp.finished = nullptr;
   return 1;
+}
+
+void Playback::shutDown(const std::function<void()>& serve) {
+  // The thread sees the cleared flag in its next follow cycle and stops the
+  // board itself.
+  editor_.playing = false;
+  while (!threadFinished_.load()) {
+    serve();
+    std::this_thread::sleep_for(kServePeriod);
+  }
+  joinIfFinished();
 }
 
 void Playback::stopPlayback() {
@@ -154,6 +194,10 @@ void Playback::run(Job job) {
     } else if (last == 0) {
       events_.positionReached(0);
     }
+    // A live pose queued before or during the run is out of date: the motion
+    // has moved the robot since. Dropped before the link is released, so
+    // the connect thread never sends it after the stop.
+    linkState_.posePending = false;
   }
 }
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -16,6 +17,8 @@
 #include "session/online_session.h"
 
 namespace kv {
+
+struct MotionBlock;
 
 inline constexpr int kMsgMotionWriteFailed = 40274;
 inline constexpr int kMsgNoStartPose = 40379;
@@ -59,12 +62,17 @@ class PositionTable {
   std::vector<Entry> entries_;
 };
 
+// Makes the block that playback reports the board at current in the motion
+// area (SessionEvents::positionReached), without handing its pose to the
+// live output: the robot is there already. GUI thread.
+MotionBlock* showReachedBlock(EditorState& state, int listIndex);
+
 class Playback {
  public:
   explicit Playback(OnlineSession& session);
-  // Asks a running playback to stop and waits for its thread. Destroy it
-  // before the session, and only when the thread's messages can be answered
-  // without the object's owner.
+  // Asks a running playback to stop and joins its thread. Destroy it before
+  // the session; where the thread's messages are answered by the destroying
+  // thread, call shutDown first.
   ~Playback();
   Playback(const Playback&) = delete;
   Playback& operator=(const Playback&) = delete;
@@ -75,6 +83,11 @@ class Playback {
   // `loopSetting` is the loop control's value (kLoopControlAbsent without
   // one), `timeOverridePercent` the override control's.
   int startPlayback(int loopSetting, int timeOverridePercent = kOverrideControlAbsent);
+  // At exit, on the thread that answers the playback thread's messages:
+  // asks a playing motion to stop and waits for the thread to end, calling
+  // `serve` meanwhile to run the work the thread waits for on this thread
+  // (its messages); then joins it.
+  void shutDown(const std::function<void()>& serve);
   // 40040, GUI thread: asks a playing motion to stop; when nothing plays,
   // sends the board the stop request for a motion it runs by itself.
   void stopPlayback();

@@ -1,9 +1,10 @@
 #include "session/ui/session_controller.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QPointer>
 
-#include "motion/block_editing.h"
 #include "motion/ui/motion_area.h"
 #include "pose/ui/pose_area.h"
 #include "session/ui/status_window.h"
@@ -14,6 +15,8 @@
 namespace kv {
 namespace {
 constexpr int kNotAvailableString = 49000;
+// The longest a single serving of events blocks shutDown's waits.
+constexpr int kServeMs = 10;
 }
 
 SessionController::SessionController(EditorState& state, MainWindow& window)
@@ -38,9 +41,13 @@ SessionController::~SessionController() { shutDown(); }
 
 void SessionController::shutDown() {
   if (!session_) return;
-  if (state_.playing) playback_->stopPlayback();
-  if (session_->connectThreadRunning() && !session_->endSession())
-    showMessage(40003, MessageIcon::Error, MessageButtons::Ok);
+  // From here on the threads' news is dropped; only the questions they wait
+  // for are still answered, by the events served while waiting.
+  closing_ = true;
+  const auto serve = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, kServeMs); };
+  // Playback owns the link and keeps the session alive: it ends first.
+  playback_->shutDown(serve);
+  session_->shutDown(serve);
 }
 
 // The session's threads never touch a widget: their news runs on the GUI thread.
@@ -48,7 +55,7 @@ void SessionController::post(std::function<void()> job) {
   QPointer<SessionController> self(this);
   QMetaObject::invokeMethod(
       this, [self, job = std::move(job)] {
-        if (self) job();
+        if (self && !self->closing_) job();
       },
       Qt::QueuedConnection);
 }
@@ -105,7 +112,7 @@ void SessionController::playbackChanged(bool playing) {
 
 void SessionController::positionReached(int listIndex) {
   post([this, listIndex] {
-    if (MotionBlock* block = selectCurrent(state_, listIndex)) window_.motionArea()->ensureVisible(block);
+    if (MotionBlock* block = showReachedBlock(state_, listIndex)) window_.motionArea()->ensureVisible(block);
   });
 }
 

@@ -27,7 +27,9 @@ class SessionController : public QObject, public SessionEvents {
   Playback& playback() { return *playback_; }
   const CpuSettings& cpuSettings() const { return cpuSettings_; }
 
-  // Stops playback and ends the session (at exit, before the window goes).
+  // Stops playback and ends the session (at exit, before the window goes),
+  // answering the threads' pending questions meanwhile; returns when both
+  // threads have ended.
   void shutDown();
 
   // SessionEvents: called from the session's threads; each only posts.
@@ -53,6 +55,7 @@ class SessionController : public QObject, public SessionEvents {
   // window opens only as a session starts, never again within it once the
   // user has closed it.
   bool shownConnected_ = false;
+  bool closing_ = false;  // shutDown has begun
 };
 
 }  // namespace kv

@@ -19,6 +19,7 @@ MessageAnswer MessageBoxHandler::ask(const Message& message) {
 }
 
 MessageAnswer MessageBoxHandler::showOnGuiThread(const Message& message) {
+  if (quiet_.load()) return cautiousAnswer(message.buttons);
   QWidget* owner = nullptr;
   if (message.hasOwner) {
     owner = QApplication::activeModalWidget();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
 
 #include "shell/messages.h"
 
@@ -15,9 +16,15 @@ class MessageBoxHandler : public QObject, public MessageHandler {
  public:
   explicit MessageBoxHandler(QObject* parent = nullptr);
   MessageAnswer ask(const Message& message) override;
+  // While set (the editor is closing), every message gets the cautious
+  // answer without a box, a question already on its way to the GUI thread
+  // included.
+  void setAnswerWithoutAsking(bool quiet) { quiet_ = quiet; }
 
  private:
   MessageAnswer showOnGuiThread(const Message& message);
+
+  std::atomic<bool> quiet_{false};
 };
 
 // Shows one message box for `message`, owned by `owner` (may be none).

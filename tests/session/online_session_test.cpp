@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -61,9 +62,12 @@ class EchoBoard : public BoardLink {
   int open(int, int, int, int) override {
     ++opens;
     openGate.pass();
-    return 1;
+    return openFails ? 0 : 1;
   }
-  void close() override {}
+  void close() override {
+    ++closes;
+    if (!linkState || !linkState->linkBusy.load()) ++closesWithoutLink;
+  }
   int checkAlive() override { return 1; }
   int writeInit() override { building_.clear(); return 1; }
   int writePush(int address, int length) override {
@@ -103,6 +107,10 @@ class EchoBoard : public BoardLink {
   std::atomic<uint16_t> state{2};
   std::atomic<int> opens{0};
   std::atomic<bool> failWrites{false};
+  std::atomic<bool> openFails{false};
+  std::atomic<int> closes{0};
+  std::atomic<int> closesWithoutLink{0};
+  LinkState* linkState = nullptr;  // whose link a close must hold
   Gate openGate;
 
  private:
@@ -124,6 +132,58 @@ class HeldAnswerer : public testing::ScriptedAnswerer {
   }
 };
 
+// Carries a question from another thread to the thread that made it and
+// waits there until that thread serves it, as the editor's message boxes do.
+class OwnerThreadAnswerer : public MessageHandler {
+ public:
+  OwnerThreadAnswerer() { setMessageHandler(this); }
+  ~OwnerThreadAnswerer() override { setMessageHandler(nullptr); }
+
+  MessageAnswer ask(const Message& message) override {
+    if (std::this_thread::get_id() == owner_) return answer(message);
+    std::promise<MessageAnswer> reply;
+    std::future<MessageAnswer> future = reply.get_future();
+    {
+      std::lock_guard lock(m_);
+      waiting_.push_back({message, &reply});
+    }
+    return future.get();
+  }
+  // The owner thread answers the questions waiting for it.
+  void serve() {
+    std::vector<Waiting> now;
+    {
+      std::lock_guard lock(m_);
+      now.swap(waiting_);
+    }
+    for (Waiting& w : now) w.reply->set_value(answer(w.message));
+  }
+  size_t waiting() {
+    std::lock_guard lock(m_);
+    return waiting_.size();
+  }
+  std::vector<int> asked() {
+    std::lock_guard lock(m_);
+    return asked_;
+  }
+
+ private:
+  struct Waiting {
+    Message message;
+    std::promise<MessageAnswer>* reply;
+  };
+  MessageAnswer answer(const Message& message) {
+    std::lock_guard lock(m_);
+    asked_.push_back(message.stringId);
+    return cautiousAnswer(message.buttons);
+  }
+
+  const std::thread::id owner_ = std::this_thread::get_id();
+  std::mutex m_;
+  std::vector<Waiting> waiting_;
+  std::vector<int> asked_;
+};
+
 bool eventually(const std::function<bool()>& condition) {
   for (auto until = std::chrono::steady_clock::now() + 5s; std::chrono::steady_clock::now() < until;) {
     if (condition()) return true;
@@ -134,7 +194,11 @@ bool eventually(const std::function<bool()>& condition) {
 
 class OnlineSessionTest : public ::testing::Test {
  protected:
-  OnlineSessionTest() { setPacingScale(0.01); editor.project.modelName = u"DemoHumanoid"; }
+  OnlineSessionTest() {
+    setPacingScale(0.01);
+    editor.project.modelName = u"DemoHumanoid";
+    board.linkState = &link;
+  }
   ~OnlineSessionTest() override {
     answerer.gate.open();
     board.openGate.open();
@@ -188,6 +252,60 @@ TEST_F(OnlineThreads, EndingFailsWhileTheThreadWaitsForTheReconnectAnswer) {
   EXPECT_TRUE(eventually([&] { return !session.connectThreadRunning(); }));
   EXPECT_FALSE(link.communicationError.load());
   EXPECT_EQ(answerer.shownIds(), std::vector<int>{kMsgReconnect});  // not asked again after the end
+}
+
+TEST_F(OnlineThreads, StartingAgainAndAgainAsTheLastThreadEndsNeverMeetsAThreadNotJoined) {
+  // Every start gives up at once and its thread ends on its own a moment
+  // later, while the next starts are made: some of them come as it ends.
+  struct EndCounter : SessionEvents {
+    const std::thread::id caller = std::this_thread::get_id();
+    std::atomic<int> threadsEnded{0};
+    void sessionChanged() override {
+      if (std::this_thread::get_id() != caller) ++threadsEnded;
+    }
+  } ended;
+  board.openFails = true;
+  OnlineSession quick{board, link, editor, ended, LinkTimeouts{200ms, 200ms}, SessionTimeouts{0ms, 300ms}};
+  for (int call = 0; ended.threadsEnded < 1000 && call < 2'000'000; ++call) quick.startSession();
+  ASSERT_TRUE(eventually([&] { return !quick.connectThreadRunning(); }));
+  EXPECT_FALSE(quick.connected());
+}
+
+TEST_F(OnlineThreads, ABoardCheckGivenUpOnAsksNothingAndRefusesTheBoard) {
+  editor.project.modelName = u"OtherRobot";  // the check would ask 40254
+  board.openGate.close();
+  EXPECT_EQ(session.startSession(), 0);  // gives up: the session is no longer wanted
+  board.openGate.open();
+  ASSERT_TRUE(eventually([&] { return !session.connectThreadRunning(); }));
+  EXPECT_FALSE(session.connected());
+  EXPECT_TRUE(answerer.shownIds().empty());
+  EXPECT_TRUE(board.writesTo(a::kMotionStart).empty());
+}
+
+TEST_F(OnlineThreads, AQuestionPendingAtShutdownIsAnsweredBeforeTheThreadIsJoined) {
+  OwnerThreadAnswerer gui;
+  editor.project.modelName = u"OtherRobot";
+  EXPECT_EQ(session.startSession(), 1);  // the board's settings are in; the check asks 40254
+  ASSERT_TRUE(eventually([&] { return gui.waiting() == 1; }));
+
+  session.shutDown([&] { gui.serve(); });
+  EXPECT_FALSE(session.connectThreadRunning());
+  EXPECT_FALSE(session.connected());
+  EXPECT_EQ(gui.asked(), std::vector<int>{kMsgOtherRobot});  // nothing more once the session ended
+  EXPECT_TRUE(board.writesTo(a::kMotionStart).empty());
+}
+
+TEST_F(OnlineThreads, TheDeviceIsClosedOnlyWhileTheLinkIsHeld) {
+  board.store16(a::kFirmwareVersion, 0x00FF);  // refused by the board check
+  EXPECT_EQ(session.startSession(), 1);
+  ASSERT_TRUE(eventually([&] { return !session.connectThreadRunning(); }));
+  EXPECT_EQ(answerer.shownIds(), std::vector<int>{kMsgFirmwareTooOld});
+
+  board.store16(a::kFirmwareVersion, 0x0100);
+  ASSERT_TRUE(connect());
+  EXPECT_EQ(session.endSession(), 1);
+  EXPECT_EQ(board.closes.load(), 2);
+  EXPECT_EQ(board.closesWithoutLink.load(), 0);
 }
 
 TEST_F(OnlineThreads, APoseIsNeverSentHalfOldHalfNew) {

@@ -1,5 +1,5 @@
-// Which block the board is at, told from its position register, and the
-// loop value the board is sent.
+// Which block the board is at, told from its position register, how the
+// editor shows it, and the loop value the board is sent.
 #include "session/playback.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "rom/compiled_motion.h"
+#include "shell/editor_state.h"
 
 namespace kv {
 namespace {
@@ -48,6 +49,23 @@ TEST(PlaybackPositions, ThePoseAfterTheStartBlockAndPosesAfterEndBlocksAreFound)
   EXPECT_EQ(table.poseAt(a::kMotionArea + 10), 4);
   EXPECT_EQ(table.poseAt(a::kMotionArea + 14), -1);
   EXPECT_EQ(table.poseAt(0), -1);
+}
+
+TEST(PlaybackPositions, AReachedBlockIsShownWithoutBeingSentToTheRobot) {
+  EditorState state;
+  MotionBlock* start = append(state.motion, KindStart);
+  MotionBlock* first = append(state.motion, KindPose);
+  MotionBlock* second = append(state.motion, KindPose);
+  start->link[kNextLink] = first;
+  first->link[kNextLink] = second;
+  second->pose.values[0] = 300;
+  int sent = 0;
+  state.views.livePose = [&](auto&&...) { ++sent; };
+
+  EXPECT_EQ(showReachedBlock(state, 2), second);
+  EXPECT_EQ(state.motion.currentBlock, second);
+  EXPECT_EQ(sent, 0);
+  EXPECT_TRUE(state.views.livePose);  // the user's own poses still go out
 }
 
 TEST(PlaybackLoop, ValuesBelowMinusOneAreSentAsThree) {

@@ -80,10 +80,12 @@ class Recorder : public SessionEvents {
     std::lock_guard lock(m_);
     positions_.push_back(index);
   }
+  void liveStateUpdated() override { ++liveUpdates; }
   std::vector<int> positions() {
     std::lock_guard lock(m_);
     return positions_;
   }
+  std::atomic<int> liveUpdates{0};
   std::vector<std::u16string> projectRequests() {
     std::lock_guard lock(m_);
     return projectRequests_;
@@ -95,14 +97,27 @@ class Recorder : public SessionEvents {
   std::vector<std::u16string> projectRequests_;
 };
 
-// Runs `before` with each message's number before answering it.
+// Runs a hook with each message's number before answering it. The hook is
+// set by the test's thread and run by the session's threads.
 class HookedAnswerer : public testing::ScriptedAnswerer {
  public:
-  std::function<void(int)> before;
+  void setBefore(std::function<void(int)> hook) {
+    std::lock_guard lock(hookMutex_);
+    before_ = std::move(hook);
+  }
   MessageAnswer ask(const Message& message) override {
-    if (before) before(message.stringId);
+    std::function<void(int)> hook;
+    {
+      std::lock_guard lock(hookMutex_);
+      hook = before_;
+    }
+    if (hook) hook(message.stringId);
     return ScriptedAnswerer::ask(message);
   }
+
+ private:
+  std::mutex hookMutex_;
+  std::function<void(int)> before_;
 };
 
 class SessionE2e : public ::testing::Test {
@@ -248,9 +263,9 @@ TEST_F(SessionOnline, AnUnpluggedBoardIsOfferedToReconnectUntilTheUserGivesUp) {
   ASSERT_TRUE(connect());
   ASSERT_TRUE(eventually([&] { return session->posesSent() == 2; }));  // the start pose, twice
   std::atomic<int> asked{0};
-  answerer.before = [&](int id) {
+  answerer.setBefore([&](int id) {
     if (id == kMsgReconnect && ++asked == 2) server->plug();
-  };
+  });
   answerer.answerNext(MessageAnswer::Yes);  // still unplugged: asked again
   answerer.answerNext(MessageAnswer::Yes);  // plugged back in
   server->unplug();
@@ -314,6 +329,30 @@ TEST_F(SessionPlayback, ServoPowerChangesAndStopReachTheBoardWhilePlaying) {
   EXPECT_EQ(events.positions().back(), 1);
   EXPECT_EQ(playback->lastPosition(), board32(a::kMotionPosition));
   EXPECT_TRUE(session->connected());
+}
+
+TEST_F(SessionPlayback, AfterStopNoLivePoseQueuedBeforeItReachesTheRobot) {
+  startBoard();
+  ASSERT_TRUE(connect());
+  ASSERT_TRUE(eventually([&] { return session->posesSent() == 2; }));  // the start pose, twice
+  buildMotion(std::vector<int>(6, KindPose), 239);
+  ASSERT_EQ(playback->startPlayback(0), 1);
+  ASSERT_TRUE(eventually([&] { return events.positions().size() >= 2; }));
+  // The pose of a block the board was heading for, queued while playback
+  // owns the link.
+  PoseValues heading;
+  heading.values[0] = 4321;
+  session->queueLivePose(heading, 18);
+  playback->stopPlayback();
+  ASSERT_TRUE(eventually([&] { return !playback->threadRunning(); }));
+
+  // Connect cycles go on with the board idle again; none sends a pose.
+  ASSERT_TRUE(eventually([&] { return !session->boardBusy(); }));
+  const int cycles = events.liveUpdates;
+  ASSERT_TRUE(eventually([&] { return events.liveUpdates >= cycles + 5; }));
+  EXPECT_EQ(session->posesSent(), 2);
+  EXPECT_NE(server->variable(0), 4321);
+  EXPECT_FALSE(boardRunning());
 }
 
 TEST_F(SessionPlayback, AMotionOf9727BytesPlaysAndOneOf9728IsRefused) {

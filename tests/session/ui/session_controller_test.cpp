@@ -1,6 +1,6 @@
 // The editor online with a virtual board: connect, a live pose reaching the
 // board, play and stop the motion, disconnect; what playback owns while it
-// plays; when the status window opens.
+// plays; when the status window opens; closing while a motion plays.
 #include <QProcess>
 #include <QSpinBox>
 #include <QtTest>
@@ -174,6 +174,26 @@ class SessionControllerTest : public QObject {
       controller.shutDown();
     }
     QCOMPARE(answers.shownIds(), std::vector<int>{});
+  }
+
+  void closingWhilePlayingStopsTheMotionBeforeEndingTheSession() {
+    testing::ScriptedAnswerer answers;
+    EditorState state;
+    prepare(state);
+    state.motion.currentBlock->pose.steps = 60000;  // far longer than the test
+    SkinImages skins;
+    MainWindow window(state, skins);
+    SessionController controller(state, window);
+    QVERIFY(goOnline(window, controller));
+    window.runCommand(command::kPlay);
+    QTRY_VERIFY_WITH_TIMEOUT(controller.session().linkState().playbackOwnsLink(), 10000);
+    QVERIFY(window.busy());
+
+    controller.shutDown();
+    QVERIFY(!controller.playback().threadRunning());
+    QVERIFY(!controller.session().connectThreadRunning());
+    QVERIFY(!state.status.has(status::kOnline));
+    QCOMPARE(answers.shownIds(), std::vector<int>{});  // no 40003: the session ended
   }
 };
 
