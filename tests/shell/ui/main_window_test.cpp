@@ -15,6 +15,7 @@
 #include "display/ui/skin_images.h"
 #include "motion/ui/motion_area.h"
 #include "pose/ui/pose_area.h"
+#include "session/ui/session_controller.h"
 #include "shell/string_table.h"
 #include "shell/ui/commands.h"
 #include "shell/ui/main_window.h"
@@ -51,18 +52,27 @@ struct Window {
   EditorState state;
   SkinImages skins;
   std::unique_ptr<MainWindow> window;
+  std::unique_ptr<SessionController> session;  // registers the board's commands, never connects
 
   Window() {
     state.project.modelName = u"DemoHumanoid";
     state.status.set(status::kToolbar, true);
     state.display.toolbarButtons.fill(true);
     window = std::make_unique<MainWindow>(state, skins);
+    session = std::make_unique<SessionController>(state, *window);
     window->resize(1000, 700);
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
   }
 
   QWidget* client() const { return window->centralWidget(); }
+
+  // Keeps a registered command as it is but gives it another job.
+  void stubJob(int id, std::function<void()> job) {
+    const command::CommandRegistry::Command* registered = window->commands().find(id);
+    QVERIFY2(registered, qPrintable(QString::number(id)));
+    window->commands().add(registered->spec, std::move(job));
+  }
 
   void dragBar(int toX) {
     QPoint from(window->centreBarX(), 100);
@@ -80,15 +90,36 @@ class MainWindowTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void titleNamesTheProjectAndMarksChanges() {
+  void anEditMarksTheTitleAndSavingClearsIt() {
+    testing::ScriptedAnswerer answers;
+    testing::TempDir dir;
     Window w;
     QCOMPARE(w.window->windowTitle(), QString::fromUtf8("DemoHumanoid -Quorvex2-  [新しいモーション]"));
-    w.window->setStatus(status::kModified, true);
-    QVERIFY(w.window->windowTitle().endsWith(" *"));
+    newMotion(w.state, 300);
+    w.state.motion.file = dir / "walk.txt";
     w.window->updateTitle();
-    QVERIFY(!w.window->windowTitle().endsWith(" *"));
+    const QString saved("DemoHumanoid -Quorvex2-  [walk.txt]");
+    QCOMPARE(w.window->windowTitle(), saved);
+
+    w.window->activateWindow();
+    QTest::keyClick(w.window.get(), Qt::Key_Insert);  // splits the pose: an edit
+    QCOMPARE(w.window->windowTitle(), saved + " *");
+    QVERIFY(w.state.status.has(status::kModified));
+    QTest::keyClick(w.window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(std::filesystem::exists(dir / "walk.txt"));
+    QCOMPARE(w.window->windowTitle(), saved);
     QVERIFY(!w.state.status.has(status::kModified));
-    QCOMPARE(toQString(mainWindowTitle(w.state, u"walk.txt")), QString("DemoHumanoid -Quorvex2-  [walk.txt]"));
+    QVERIFY(answers.shownIds().empty());
+  }
+
+  void statusBitsSetByAnyPartShowInTheMenusAndToolbar() {
+    Window w;
+    QVERIFY(!w.window->action(command::kServosOn)->isChecked());
+    setStatus(w.state, status::kServosOn | status::kOnline, true);
+    QVERIFY(w.window->action(command::kServosOn)->isChecked());
+    QVERIFY(w.window->action(command::kOnline)->isChecked());
+    setStatus(w.state, status::kToolbar, false);
+    QVERIFY(!w.window->toolbar()->isVisible());
   }
 
   void toolbarHoldsTheButtonsInOrderWithTheirTooltips() {
@@ -137,7 +168,7 @@ class MainWindowTest : public QObject {
     testing::ScriptedAnswerer answers;
     {
       Window w;
-      w.window->setStatus(status::kModified, true);
+      setStatus(w.state, status::kModified, true);
       answers.answerNext(MessageAnswer::Cancel);
       QVERIFY(!w.window->close());  // Cancel keeps the window
       QCOMPARE(answers.shownIds(), std::vector<int>{40002});
@@ -147,7 +178,7 @@ class MainWindowTest : public QObject {
     }
     {
       Window w;
-      w.window->setStatus(status::kModified, true);
+      setStatus(w.state, status::kModified, true);
       w.window->runCommand(command::kExit);
       QVERIFY(!w.window->isVisible());
       QCOMPARE(answers.shownIds().size(), 2u);
@@ -157,7 +188,7 @@ class MainWindowTest : public QObject {
   void aCancelledSaveKeepsTheEdits() {
     testing::ScriptedAnswerer answers;
     Window w;
-    w.window->setStatus(status::kModified, true);
+    setStatus(w.state, status::kModified, true);
     w.window->saveMotion = [](bool askName) {
       return !askName;  // the user cancels the name prompt
     };
@@ -201,15 +232,79 @@ class MainWindowTest : public QObject {
     QCOMPARE(classifyDroppedFile("/robots/x.rpj.bak"), DroppedFileKind::Unsupported);
   }
 
-  void commandsWithoutAJobSayTheyAreNotAvailable() {
+  void aCommandIsOneRegistrationReachedFromItsMenuAndKeys() {
     testing::ScriptedAnswerer answers;
     Window w;
-    w.window->runCommand(command::kCpuSettings);
-    QCOMPARE(answers.shownIds(), std::vector<int>{49000});
     int ran = 0;
-    w.window->commandHandlers[command::kCpuSettings] = [&] { ++ran; };
+    QAction* added = w.window->commands().add({.id = 40400,
+                                               .caption = "テスト",
+                                               .keys = {QKeySequence("Ctrl+K")},
+                                               .place = {command::Menu::Motion, 150}},
+                                              [&ran] { ++ran; });
+    // In the motion menu after the last add-block command, before the line
+    // that starts the next group.
+    QMenu* motion = nullptr;
+    for (QAction* a : w.window->menuBar()->actions())
+      if (a->text() == QString::fromUtf8("モーション(&M)")) motion = a->menu();
+    QVERIFY(motion);
+    const QList<QAction*> items = motion->actions();
+    const qsizetype at = items.indexOf(added);
+    QVERIFY(at > 0 && at + 1 < items.size());
+    QCOMPARE(items[at - 1], w.window->action(command::kAddEnd));
+    QVERIFY(items[at + 1]->isSeparator());
+    QCOMPARE(items[at + 2], w.window->action(command::kSplitPose));
+
+    w.window->activateWindow();
+    QTest::keyClick(w.window.get(), Qt::Key_K, Qt::ControlModifier);
+    added->trigger();
+    QCOMPARE(ran, 2);
+    // Like every command not marked otherwise it waits while a motion plays.
+    w.window->setBusy(true);
+    QVERIFY(!added->isEnabled());
+    w.window->runCommand(40400);
+    QCOMPARE(ran, 2);
+    QVERIFY(answers.shownIds().empty());
+  }
+
+  void placeholdersSayTheyAreNotAvailableUntilTheirSubsystemRegisters() {
+    testing::ScriptedAnswerer answers;
+    Window w;
+    QVERIFY(w.window->action(command::kCpuSettings)->isEnabled());
+    w.window->runCommand(command::kCpuSettings);
+    w.window->runCommand(40401);  // never registered
+    QCOMPARE(answers.shownIds(), (std::vector<int>{49000, 49000}));
+    int ran = 0;
+    QAction* before = w.window->action(command::kCpuSettings);
+    w.window->commands().add({.id = command::kCpuSettings, .caption = "CPUの設定...", .place = {command::Menu::Settings, 100}},
+                             [&ran] { ++ran; });
+    QCOMPARE(w.window->action(command::kCpuSettings), before);  // the menu item stays the same
     w.window->runCommand(command::kCpuSettings);
     QCOMPARE(ran, 1);
+    QCOMPARE(answers.shownIds().size(), 2u);
+  }
+
+  void boardCommandsSayOfflineAndStopOnlyRunsWhilePlaying() {
+    testing::ScriptedAnswerer answers;
+    Window w;
+    std::vector<int> ran;
+    w.window->commands().add({.id = 40402, .caption = "ボード", .flags = command::kNeedsBoard},
+                             [&ran] { ran.push_back(40402); });
+    w.window->commands().add({.id = command::kStop,
+                              .caption = "モーションの停止",
+                              .flags = command::kRunsWhilePlaying | command::kOnlyWhilePlaying},
+                             [&ran] { ran.push_back(command::kStop); });
+    w.window->runCommand(40402);
+    QCOMPARE(answers.shownIds(), std::vector<int>{40006});
+    setStatus(w.state, status::kOnline, true);
+    w.window->runCommand(40402);
+
+    QVERIFY(!w.window->action(command::kStop)->isEnabled());
+    w.window->runCommand(command::kStop);
+    w.window->setBusy(true);
+    QVERIFY(w.window->action(command::kStop)->isEnabled());
+    w.window->runCommand(command::kStop);
+    QCOMPARE(ran, (std::vector<int>{40402, command::kStop}));
+    QCOMPARE(answers.shownIds(), std::vector<int>{40006});
   }
 
   void failedStartUpLeavesOnlyAnotherProjectAndExit() {
@@ -225,19 +320,26 @@ class MainWindowTest : public QObject {
     QVERIFY(!labels.isEmpty());
     QCOMPARE(labels.first()->text(), toQString(loadUiString(40256)));
 
-    for (const command::CommandInfo& info : command::commandTable())
-      QVERIFY2(window.action(info.id)->isEnabled() == (info.id == command::kExit || info.id == command::kOpenProject),
-               qPrintable(QString::number(info.id)));
+    SessionController session(state, window);
+    std::vector<int> registered;
+    for (const auto& [id, command] : window.commands().commands())
+      if (command.job) registered.push_back(id);
+    QVERIFY(registered.size() > 50);
+    for (int id : registered)
+      QVERIFY2(window.action(id)->isEnabled() == (id == command::kExit || id == command::kOpenProject),
+               qPrintable(QString::number(id)));
     QVERIFY(!window.poseArea()->isEnabled());
     QVERIFY(!window.motionArea()->isEnabled());
 
     // Commands that would write the project's files, edit or go online do
     // nothing, even when run directly.
     int ran = 0;
-    for (int id : {command::kSliderSettings, command::kBasePoseDialog, command::kFirstBasePose, command::kCpuSettings,
-                   command::kOnline, command::kServosOn, command::kNewMotion, command::kSaveMotion, command::kMirrorPose})
-      window.commandHandlers[id] = [&ran] { ++ran; };
-    for (const auto& [id, job] : window.commandHandlers) window.runCommand(id);
+    for (int id : registered) {
+      if (id == command::kExit || id == command::kOpenProject) continue;
+      window.commands().add(window.commands().find(id)->spec, [&ran] { ++ran; });
+      window.runCommand(id);
+    }
+    window.runCommand(command::kFirstBasePose);
     QCOMPARE(ran, 0);
     window.runCommand(command::kFirstRecentProject);  // the empty recent list opens nothing
     QCOMPARE(answers.shownIds(), std::vector<int>{40256});
@@ -255,7 +357,7 @@ class MainWindowTest : public QObject {
     std::vector<int> ran;
     for (int id : {command::kOnline, command::kServosOn, command::kServosOffBySpace, command::kStop,
                    command::kMirrorPose, command::kNewMotion})
-      w.window->commandHandlers[id] = [&ran, id] { ran.push_back(id); };
+      w.stubJob(id, [&ran, id] { ran.push_back(id); });
     int opened = 0;
     w.window->openMotionFile = [&opened](const std::filesystem::path&) { ++opened; };
 
