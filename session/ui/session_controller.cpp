@@ -41,7 +41,12 @@ SessionController::SessionController(EditorState& state, MainWindow& window)
                 .place = {Menu::Link, 110},
                 .checkedBy = status::kServosOn},
                [this] { session_->toggleServoPower(); });
-  commands.add({.id = c::kServosOffBySpace, .keys = {QKeySequence("Space")}, .flags = c::kRunsWhilePlaying},
+  // Space is the window's only while the option gives it the servos; else
+  // it presses the focused button as usual.
+  commands.add({.id = c::kServosOffBySpace,
+                .keys = {QKeySequence("Space")},
+                .flags = c::kRunsWhilePlaying,
+                .keysWhen = status::kSpaceServoOff},
                [this] { session_->servoOffBySpace(); });
   commands.add({.id = c::kPlay, .caption = "モーションの再生", .place = {Menu::Play, 100}},
                [this] { playback_->startPlayback(window_.loopCount(), window_.timeOverride()); });

@@ -30,7 +30,7 @@ QAction* CommandRegistry::add(CommandSpec spec, Job job) {
   QAction* a = action(spec.id);
   Command& command = commands_[spec.id];
   a->setText(QString::fromUtf8(spec.caption));
-  a->setShortcuts(spec.keys);
+  a->setShortcuts(spec.keysWhen ? QList<QKeySequence>{} : spec.keys);
   a->setCheckable(spec.checkedBy != 0);
   a->setEnabled(true);
   command.spec = std::move(spec);

@@ -14,9 +14,9 @@
 // it into its main menu at its rank, and makes it a job of the window's one
 // dispatcher (MainWindow::runCommand), which a menu item, a key, a toolbar
 // button and a pop-up menu all reach. The flags say when it may run besides
-// normal editing; everything else that decides whether it is enabled or
-// checked is part of the registration too (enabledWhen, checkedBy), so
-// setBusy and refreshMenuMarks treat every command alike.
+// normal editing; everything else that decides whether it is enabled, checked
+// or holds its keys is part of the registration too (enabledWhen, checkedBy,
+// keysWhen), so setBusy and refreshMenuMarks treat every command alike.
 // Numbered runs of commands (base poses, recent projects) register with
 // addRange. Registering a number again replaces the earlier registration:
 // the window registers the commands whose subsystem has not arrived yet as
@@ -121,6 +121,9 @@ struct CommandSpec {
   MenuPlace place = {};
   // Checked while this status bit is set (a check item and a pressed toolbar button).
   uint32_t checkedBy = 0;
+  // The keys are taken only while this status bit is set; until then they
+  // reach the focused control.
+  uint32_t keysWhen = 0;
   // A further condition for being enabled besides the flags (undo possible).
   std::function<bool()> enabledWhen = {};
 };

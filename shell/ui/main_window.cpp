@@ -454,6 +454,10 @@ void MainWindow::refreshMenuMarks() {
     if (!a) continue;
     a->setEnabled(command.job && commandAvailable(id) && (!spec.enabledWhen || spec.enabledWhen()));
     if (spec.checkedBy) a->setChecked(state_.status.has(spec.checkedBy));
+    if (spec.keysWhen) {
+      QList<QKeySequence> keys = state_.status.has(spec.keysWhen) ? spec.keys : QList<QKeySequence>{};
+      if (a->shortcuts() != keys) a->setShortcuts(keys);
+    }
   }
 }
 

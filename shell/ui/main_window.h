@@ -48,7 +48,7 @@ class MainWindow : public QMainWindow {
 
   // Names the motion in the title and clears the modified mark.
   void updateTitle();
-  // Check marks and enabled states, from each command's
+  // Check marks, enabled states and the keys taken, from each command's
   // registration and the status word.
   void refreshMenuMarks();
   // While a motion plays only the commands registered to run then are

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QToolBar>
 #include <QtTest>
@@ -361,6 +362,7 @@ class MainWindowTest : public QObject {
     int opened = 0;
     w.window->openMotionFile = [&opened](const std::filesystem::path&) { ++opened; };
 
+    setStatus(w.state, status::kSpaceServoOff, true);
     w.window->setBusy(true);
     QVERIFY(!w.window->poseArea()->isEnabled());
     QVERIFY(!w.window->motionArea()->isEnabled());
@@ -379,6 +381,27 @@ class MainWindowTest : public QObject {
     w.window->dropFile("/robots/walk.txt");
     QCOMPARE(opened, 1);
     QVERIFY(answers.shownIds().empty());
+  }
+
+  void spaceSwitchesTheServosOffOnlyWithItsOptionElsePressesTheFocusedButton() {
+    Window w;
+    std::vector<int> ran;
+    for (int id : {command::kServosOffBySpace, command::kApplyTimeOverride})
+      w.stubJob(id, [&ran, id] { ran.push_back(id); });
+    auto* apply = w.window->findChild<QPushButton*>("applyTimeOverride");
+    QVERIFY(apply);
+    w.window->activateWindow();
+    apply->setFocus();
+    QTest::keyClick(apply, Qt::Key_Space);
+    QCOMPARE(ran, std::vector<int>{command::kApplyTimeOverride});
+
+    setStatus(w.state, status::kSpaceServoOff, true);
+    QTest::keyClick(apply, Qt::Key_Space);
+    QCOMPARE(ran, (std::vector<int>{command::kApplyTimeOverride, command::kServosOffBySpace}));
+    setStatus(w.state, status::kSpaceServoOff, false);
+    QTest::keyClick(apply, Qt::Key_Space);
+    QCOMPARE(ran, (std::vector<int>{command::kApplyTimeOverride, command::kServosOffBySpace,
+                                    command::kApplyTimeOverride}));
   }
 
   void questionFromAWorkerThreadIsAskedOnTheGuiThread() {
