@@ -138,8 +138,12 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   if (displayedSplit_ < kMinSplit || displayedSplit_ > kMaxSplit) displayedSplit_ = 0.6;
   int width = state.sliders.clientWidth > 0 ? state.sliders.clientWidth : 880;
   int height = state.sliders.clientHeight > 0 ? state.sliders.clientHeight : 640;
-  int chrome = menuBar()->sizeHint().height() + (toolbar_->isVisible() ? toolbar_->sizeHint().height() : 0);
-  resize(width, height + chrome);
+  // The remembered size is the client area's: everything below the menu
+  // bar, the toolbar included, so it does not depend on whether the
+  // toolbar shows (which it never does before the window is shown).
+  int menuHeight = menuBar()->heightForWidth(width);
+  if (menuHeight <= 0) menuHeight = menuBar()->sizeHint().height();
+  resize(width, height + menuHeight);
   move(30, 20);
   updateTitle();
   setBusy(false);
@@ -554,9 +558,10 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   layoutAreas();
   if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-    // The axis file keeps the last normal size of the client area.
+    // The axis file keeps the last normal size of the client area (below
+    // the menu bar, the toolbar included).
     state_.sliders.clientWidth = width();
-    state_.sliders.clientHeight = client_->height();
+    state_.sliders.clientHeight = height() - menuBar()->height();
   }
 }
 

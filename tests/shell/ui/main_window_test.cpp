@@ -139,6 +139,32 @@ class MainWindowTest : public QObject {
     QVERIFY(w.window->action(command::kMirrorPose)->isEnabled());
   }
 
+  void theWindowKeepsItsSizeFromOneRunToTheNext() {
+    EditorState state;
+    state.status.set(status::kToolbar, true);
+    state.display.toolbarButtons.fill(true);
+    state.sliders.clientWidth = 900;
+    state.sliders.clientHeight = 500;
+    SkinImages skins;
+    QSize first;
+    // Two runs with the toolbar, then one after it was switched off.
+    for (int run = 0; run < 3; ++run) {
+      state.status.set(status::kToolbar, run < 2);
+      MainWindow window(state, skins);
+      window.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&window));
+      QCOMPARE(window.toolbar()->isVisible(), run < 2);
+      if (run == 0) first = window.size();
+      QCOMPARE(window.size(), first);
+      // The client area holds the toolbar and both areas below the menu bar.
+      QCOMPARE(window.height() - window.menuBar()->height(), 500);
+      QCOMPARE(window.centralWidget()->height(), 500 - (run < 2 ? window.toolbar()->height() : 0));
+      window.runCommand(command::kExit);
+    }
+    QCOMPARE(state.sliders.clientWidth, 900);
+    QCOMPARE(state.sliders.clientHeight, 500);
+  }
+
   void emptyRecentListShowsOneGreyedItem() {
     Window w;
     QMenu* recent = w.window->findChild<QMenu*>("recentProjects");
