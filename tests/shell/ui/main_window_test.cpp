@@ -239,17 +239,89 @@ class MainWindowTest : public QObject {
     QVERIFY(answers.shownIds().empty());
   }
 
-  void ctrlCCopiesJointValuesOverThePoseArea() {
+  // The block keys reach the motion through the window's keys, whatever
+  // has the focus: start -> P -> end becomes start -> P -> P2 -> B -> P3 -> end.
+  void blockKeysEditAndStepThroughTheWindow() {
+    Window w;
+    newMotion(w.state, 300);
+    Motion& motion = w.state.motion;
+    MotionBlock* p = motion.currentBlock;
+    auto inMotion = [&motion](const MotionBlock* block) {
+      return std::any_of(motion.blocks.begin(), motion.blocks.end(), [block](const auto& b) { return b.get() == block; });
+    };
+    QWidget* window = w.window.get();
+    w.window->activateWindow();
+    w.window->motionArea()->setFocus();
+
+    QTest::keyClick(window, Qt::Key_Insert);  // split: next to the end block it duplicates
+    QCOMPARE(motion.count(), 4);
+    MotionBlock* p2 = motion.currentBlock;
+    QCOMPARE(p->link[kNextLink], p2);
+    w.window->runCommand(command::kAddBranch);
+    MotionBlock* branch = p2->link[kNextLink];
+    QCOMPARE(branch->kind, KindBranch);
+    branch->link[kBranchLink] = p;
+    QTest::keyClick(window, Qt::Key_Insert, Qt::ShiftModifier);  // duplicate P2 after it
+    QCOMPARE(motion.count(), 6);
+    MotionBlock* p3 = motion.currentBlock;
+    QCOMPARE(p2->link[kNextLink], p3);
+    QCOMPARE(p3->link[kNextLink], branch);
+
+    QTest::keyClick(window, Qt::Key_0, Qt::ControlModifier);
+    QCOMPARE(motion.currentBlock, p);
+    QTest::keyClick(window, Qt::Key_Space, Qt::ControlModifier);
+    QCOMPARE(motion.currentBlock, p2);
+    QTest::keyClick(window, Qt::Key_Space, Qt::ControlModifier);
+    QCOMPARE(motion.currentBlock, p3);
+    QTest::keyClick(window, Qt::Key_Space, Qt::ShiftModifier);  // through the branch's loop back
+    QCOMPARE(motion.currentBlock, p);
+
+    QTest::keyClick(window, Qt::Key_Delete);  // nothing selected: the edited pose goes
+    QCOMPARE(motion.count(), 5);
+    QVERIFY(!inMotion(p));
+    p3->flags |= block_flag::kSelected;
+    QTest::keyClick(window, Qt::Key_X, Qt::ControlModifier);
+    QCOMPARE(motion.count(), 4);
+    QVERIFY(!inMotion(p3));
+    QCOMPARE(w.state.clipboard.blocks.size(), 1u);
+  }
+
+  // Ctrl+A, Ctrl+C and Ctrl+V act on the area under the mouse cursor.
+  void selectCopyAndPasteGoToTheAreaUnderTheCursor() {
     Window w;
     w.state.sliders.sliders[3].lowerLimit = -100;
     w.state.sliders.sliders[3].upperLimit = 100;
     newMotion(w.state, 300);
-    w.state.motion.currentBlock->pose.values[3] = 77;
-    QCursor::setPos(w.window->poseArea()->mapToGlobal(QPoint(20, 20)));
+    Motion& motion = w.state.motion;
     w.window->activateWindow();
-    QTest::keyClick(w.window.get(), Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(int(w.state.jointClipboard.entries[3].value), 77);
+    auto key = [&](Qt::Key k) { QTest::keyClick(w.window.get(), k, Qt::ControlModifier); };
+    auto allBlocksSelected = [&] {
+      return std::all_of(motion.blocks.begin(), motion.blocks.end(), [](const auto& b) { return b->selected(); });
+    };
+
+    QCursor::setPos(w.window->poseArea()->mapToGlobal(QPoint(20, 20)));
+    motion.currentBlock->pose.values[3] = 77;
+    key(Qt::Key_C);
     QVERIFY(w.state.jointClipboard.entries[3].filled);
+    QCOMPARE(int(w.state.jointClipboard.entries[3].value), 77);
+    key(Qt::Key_A);
+    QVERIFY(w.state.sliders.sliders[3].selected());
+    QVERIFY(!allBlocksSelected());
+    QVERIFY(w.state.clipboard.blocks.empty());
+
+    QCursor::setPos(w.window->motionArea()->mapToGlobal(QPoint(40, 40)));
+    key(Qt::Key_A);
+    QVERIFY(allBlocksSelected());
+    key(Qt::Key_C);
+    QCOMPARE(w.state.clipboard.blocks.size(), 2u);  // the pose and the end; the start is never copied
+    key(Qt::Key_V);
+    QCOMPARE(motion.count(), 5);
+
+    QCursor::setPos(w.window->poseArea()->mapToGlobal(QPoint(20, 20)));
+    motion.currentBlock->pose.values[3] = 0;
+    key(Qt::Key_V);
+    QCOMPARE(int(motion.currentBlock->pose.values[3]), 77);
+    QCOMPARE(motion.count(), 5);
   }
 
   void droppedFilesByExtension() {
