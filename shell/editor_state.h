@@ -24,7 +24,9 @@ struct EditorViews {
   std::function<void()> poseChanged;      // the current pose or the current block changed
   std::function<void()> motionChanged;    // blocks, links or selection changed
   std::function<void()> undoChanged;      // undo / redo availability changed
-  std::function<void(bool)> modifiedChanged;
+  // The status word was written through setStatus (the bits before and
+  // after; equal when nothing changed): the title mark and the menu marks.
+  std::function<void(uint32_t before, uint32_t after)> statusChanged;
   // The online session sends the pose to the robot, moving there in the
   // given transition time (steps).
   std::function<void(const PoseValues&, int time)> livePose;
@@ -56,5 +58,11 @@ struct EditorState {
   // Start-up could not load the project: the project dialogs run instead.
   bool startupFailed = false;
 };
+
+// Sets or clears bits of the status word and tells the window, which shows
+// the modified mark in the title and refreshes the menu marks. The one way
+// the GUI thread changes the status word; the session's threads set their
+// bits in the atomic word themselves and report through their own events.
+void setStatus(EditorState& state, uint32_t bits, bool on);
 
 }  // namespace kv

@@ -8,12 +8,6 @@ namespace kv {
 
 namespace {
 
-void setModified(EditorState& state, bool modified) {
-  uint32_t before = state.status.set(status::kModified, modified);
-  bool was = (before & status::kModified) != 0;
-  if (was != modified && state.views.modifiedChanged) state.views.modifiedChanged(modified);
-}
-
 // The current block of a replaced motion is shown like any other pose, so
 // the robot follows it too, at the pace it was last moved.
 void showCurrentBlock(EditorState& state) {
@@ -33,13 +27,13 @@ void motionReplaced(EditorState& state) {
 
 void recordUndo(EditorState& state) {
   state.undo.record(state.motion);
-  setModified(state, true);
+  setStatus(state, status::kModified, true);
   notify(state.views.undoChanged);
 }
 
 void resetUndo(EditorState& state) {
   state.undo.reset(state.motion);
-  setModified(state, false);
+  setStatus(state, status::kModified, false);
   notify(state.views.undoChanged);
 }
 

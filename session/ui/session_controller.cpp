@@ -26,15 +26,38 @@ SessionController::SessionController(EditorState& state, MainWindow& window)
   session_->hookLivePose();
   session_->setCpuSettings(cpuSettings_);
 
-  window.commandHandlers[command::kOnline] = [this] { session_->toggleOnline(); };
-  window.commandHandlers[command::kServosOn] = [this] { session_->toggleServoPower(); };
-  window.commandHandlers[command::kServosOffBySpace] = [this] {
-    if (state_.status.has(status::kSpaceServoOff)) session_->servoOffBySpace();
-  };
-  window.commandHandlers[command::kPlay] = [this] {
-    playback_->startPlayback(window_.loopCount(), window_.timeOverride());
-  };
-  window.commandHandlers[command::kStop] = [this] { playback_->stopPlayback(); };
+  using command::Menu;
+  namespace c = command;
+  c::CommandRegistry& commands = window.commands();
+  // The online and servo commands reach the session while a motion plays:
+  // it refuses to disconnect (40303) and hands servo power to playback.
+  commands.add({.id = c::kOnline,
+                .caption = "オンライン",
+                .flags = c::kRunsWhilePlaying,
+                .place = {Menu::Link, 100},
+                .checkedBy = status::kOnline},
+               [this] { session_->toggleOnline(); });
+  commands.add({.id = c::kServosOn,
+                .caption = "サーボモータON",
+                .keys = {QKeySequence("Home")},
+                .flags = c::kRunsWhilePlaying,
+                .place = {Menu::Link, 110},
+                .checkedBy = status::kServosOn},
+               [this] { session_->toggleServoPower(); });
+  // Space is the window's only while the option gives it the servos; else
+  // it presses the focused button as usual.
+  commands.add({.id = c::kServosOffBySpace,
+                .keys = {QKeySequence("Space")},
+                .flags = c::kRunsWhilePlaying,
+                .keysWhen = status::kSpaceServoOff},
+               [this] { session_->servoOffBySpace(); });
+  commands.add({.id = c::kPlay, .caption = "モーションの再生", .place = {Menu::Play, 100}},
+               [this] { playback_->startPlayback(window_.loopCount(), window_.timeOverride()); });
+  commands.add({.id = c::kStop,
+                .caption = "モーションの停止",
+                .flags = c::kRunsWhilePlaying | c::kOnlyWhilePlaying,
+                .place = {Menu::Play, 110}},
+               [this] { playback_->stopPlayback(); });
 }
 
 SessionController::~SessionController() { shutDown(); }

@@ -1,81 +1,78 @@
 #include "shell/ui/commands.h"
 
+#include <QAction>
+#include <QWidget>
+
+#include "shell/ui/toolbar_icons.h"
+
 namespace kv::command {
 
-const std::vector<CommandInfo>& commandTable() {
-  static const std::vector<CommandInfo> table = {
-      {kExit, "終了(&X)", QKeySequence("Ctrl+Q"), {}, kRunsAfterFailedStartup},
-      // The online and servo commands reach the session while a motion
-      // plays: it refuses to disconnect (40303) and hands servo power to
-      // playback.
-      {kOnline, "オンライン", {}, {}, kRunsWhilePlaying},
-      {kNewMotion, "新規(&N)", QKeySequence("Ctrl+N")},
-      {kOpenMotion, "開く(&O)...", QKeySequence("Ctrl+O")},
-      {kSaveMotionAs, "名前を付けて保存(&A)...", {}},
-      {kSaveMotion, "上書き保存(&S)", QKeySequence("Ctrl+S")},
-      {kUndo, "元に戻す(&U)", QKeySequence("Ctrl+Z")},
-      {kRedo, "やり直し(&R)", QKeySequence("Ctrl+Y")},
-      {kSplitPose, "編集中のポーズの分割", QKeySequence("Ins")},
-      {kDuplicatePose, "編集中のポーズの複製", QKeySequence("Shift+Ins")},
-      {kDeletePose, "編集中のポーズの削除", QKeySequence("Del")},
-      {kPlay, "モーションの再生", {}},
-      {kStop, "モーションの停止", {}, {}, kRunsWhilePlaying},
-      {kNextPose, "次のポーズへ進む", QKeySequence("Ctrl+Space")},
-      {kNextPoseByBranch, "次のポーズへ進む(分岐)", QKeySequence("Shift+Space")},
-      {kDisplaySettings, "画面表示の設定...", {}},
-      {kCopyJointValues, "関節値のコピー", {}},
-      {kPasteJointValues, "関節値の貼り付け", {}},
-      {kCopyLeftToRight, "左半身を右半身へコピー", {}},
-      {kCopyRightToLeft, "右半身を左半身へコピー", {}},
-      {kMirrorPose, "鏡像反転", QKeySequence("Ctrl+F")},
-      {kServosOn, "サーボモータON", QKeySequence("Home"), {}, kRunsWhilePlaying},
-      {kToggleDisplayInversion, "ポーズスライダの表示反転", {}},
-      {kCopyBlocks, "選択したブロックをコピー", {}},
-      {kDeleteBlocks, "選択したブロックを削除", {}},
-      {kCutBlocks, "選択したブロックを切り取り", QKeySequence("Ctrl+X")},
-      {kApplyTimeOverride, "再生時間オーバーライドの反映", {}},
-      {kSelectAll, "", QKeySequence("Ctrl+A")},
-      {kFirstPose, "", QKeySequence("Ctrl+0"), QKeySequence(QKeyCombination(Qt::ControlModifier | Qt::KeypadModifier, Qt::Key_0))},
-      {kServoCorrection, "サーボ位置補正", {}},
-      {kSliderSettings, "ポーズスライダのプロパティ...", {}},
-      {kMatchBasePose, "", {}},
-      {kBasePoseDialog, "基準ポーズの登録...", {}},
-      {kCpuSettings, "CPUの設定...", {}},
-      {kModeSwitchSettings, "モードスイッチ/音声の設定・書き込み...", {}},
-      {kNewProject, "ロボットプロジェクトの新規作成...", {}},
-      {kOpenProject, "ロボットプロジェクトを開く...", {}, {}, kRunsAfterFailedStartup},
-      {kVersion, "バージョン情報...", {}},
-      {kFirmwareUpdate, "ファームウェアアップデート...", {}},
-      {kImportLegacyMotion, "Velbo-L2のモーションを読み込む", {}},
-      {kAddCalculation, "演算ブロックの追加", {}},
-      {kAddBranch, "分岐ブロックの追加", {}},
-      {kAddLoop, "ループブロックの追加", {}},
-      {kPasteBlocks, "コピーしたブロックを貼り付け", {}},
-      {kCopyHere, "", QKeySequence("Ctrl+C")},
-      {kPasteHere, "", QKeySequence("Ctrl+V")},
-      {kBlockProperties, "ブロックのプロパティ...", {}},
-      {kAddPose, "ポーズブロックの追加", {}},
-      {kImportMotion, "モーションファイルのインポート", {}},
-      {kMirrorSelectedPoses, "選択したポーズを全て鏡像反転", {}},
-      {kAddEnd, "エンドブロックの追加", {}},
-      {kServosOffBySpace, "", QKeySequence("Space"), {}, kRunsWhilePlaying},
-      {kBatchOffset, "選択したポーズの一括オフセット", {}},
-      {kOffsetDialog, "オフセットの登録...", {}},
-  };
-  return table;
+CommandRegistry::CommandRegistry(QWidget* window, std::function<void(int id)> dispatch)
+    : window_(window), dispatch_(std::move(dispatch)) {}
+
+QAction* CommandRegistry::action(int id) {
+  Command& command = commands_[id];
+  if (!command.action) {
+    command.spec.id = id;
+    command.action = new QAction(window_);
+    command.action->setData(id);
+    command.action->setEnabled(false);
+    command.action->setShortcutContext(Qt::WindowShortcut);
+    QIcon icon = toolbarIcon(id);
+    if (!icon.isNull()) command.action->setIcon(icon);
+    window_->addAction(command.action);  // keys work even for commands that are in no menu
+    QObject::connect(command.action, &QAction::triggered, window_, [this, id] { dispatch_(id); });
+  }
+  return command.action;
 }
 
-const CommandInfo* findCommand(int id) {
-  for (const CommandInfo& info : commandTable())
-    if (info.id == id) return &info;
+QAction* CommandRegistry::add(CommandSpec spec, Job job) {
+  QAction* a = action(spec.id);
+  Command& command = commands_[spec.id];
+  a->setText(QString::fromUtf8(spec.caption));
+  a->setShortcuts(spec.keysWhen ? QList<QKeySequence>{} : spec.keys);
+  a->setCheckable(spec.checkedBy != 0);
+  a->setEnabled(true);
+  command.spec = std::move(spec);
+  command.job = std::move(job);
+  if (added) added(command);
+  return a;
+}
+
+void CommandRegistry::addRange(int first, int count, unsigned flags, std::function<void(int n)> job) {
+  std::erase_if(ranges_, [first](const Range& range) { return range.first == first; });
+  ranges_.push_back({first, count, flags, std::move(job)});
+}
+
+const CommandRegistry::Range* CommandRegistry::findRange(int id) const {
+  for (const Range& range : ranges_)
+    if (id >= range.first && id < range.first + range.count) return &range;
   return nullptr;
 }
 
-unsigned commandFlags(int id) {
-  // A recent project opens in an editor of its own.
-  if (id >= kFirstRecentProject && id < kFirstRecentProject + 32) return kRunsAfterFailedStartup;
-  const CommandInfo* info = findCommand(id);
-  return info ? info->flags : 0;
+const CommandRegistry::Command* CommandRegistry::find(int id) const {
+  auto it = commands_.find(id);
+  return it == commands_.end() || !it->second.job ? nullptr : &it->second;
+}
+
+bool CommandRegistry::registered(int id) const { return find(id) || findRange(id); }
+
+unsigned CommandRegistry::flags(int id) const {
+  if (const Command* command = find(id)) return command->spec.flags;
+  if (const Range* range = findRange(id)) return range->flags;
+  return 0;
+}
+
+bool CommandRegistry::runJob(int id) const {
+  if (const Command* command = find(id)) {
+    command->job();
+    return true;
+  }
+  if (const Range* range = findRange(id)) {
+    range->job(id - range->first);
+    return true;
+  }
+  return false;
 }
 
 const std::vector<ToolbarButton>& toolbarButtons() {

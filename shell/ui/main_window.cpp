@@ -27,14 +27,13 @@
 #include "motion/block_editing.h"
 #include "motion/ui/block_property_dialogs.h"
 #include "motion/ui/motion_area.h"
+#include "motion/ui/motion_command_set.h"
 #include "motion/ui/motion_file_dialogs.h"
 #include "pose/base_poses.h"
 #include "pose/pose_edit.h"
 #include "pose/pose_operations.h"
-#include "pose/ui/base_pose_dialog.h"
 #include "pose/ui/pose_area.h"
-#include "pose/ui/slider_settings_dialog.h"
-#include "shell/folders.h"
+#include "pose/ui/pose_command_set.h"
 #include "shell/string_table.h"
 #include "shell/text_encoding.h"
 #include "shell/text_format.h"
@@ -57,6 +56,7 @@ constexpr int kTimeOverrideTip = 40062;
 constexpr int kLoopCountTip = 40063;
 constexpr int kOffsetListTip = 40445;
 constexpr int kNotAvailableString = 49000;
+constexpr int kNotOnlineString = 40006;
 
 // Toolbar setting indices of the extra controls behind the 22 buttons.
 constexpr int kTimeOverrideControl = 22;
@@ -65,11 +65,6 @@ constexpr int kOffsetListControl = 24;
 
 constexpr double kMinSplit = 0.05;
 constexpr double kMaxSplit = 0.95;
-
-QString caption(int id) {
-  const command::CommandInfo* info = command::findCommand(id);
-  return info ? QString::fromUtf8(info->caption) : QString();
-}
 
 }  // namespace
 
@@ -87,7 +82,7 @@ DroppedFileKind classifyDroppedFile(const QString& path) {
 }
 
 MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* parent)
-    : QMainWindow(parent), state_(state) {
+    : QMainWindow(parent), state_(state), commands_(this, [this](int id) { runCommand(id); }) {
   setObjectName("mainWindow");
   setAcceptDrops(true);
   client_ = new QWidget;
@@ -104,8 +99,15 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   }
   setCentralWidget(client_);
 
-  buildActions();
   buildMenus();
+  commands_.added = [this](const command::CommandRegistry::Command& command) {
+    placeInMenu(command.spec.place, command.action);
+    refreshMenuMarks();
+  };
+  addShellCommands();
+  addPoseCommands(*this, state_);
+  addMotionCommands(*this, state_);
+  addPlaceholderCommands();
   buildToolbar();
 
   poseArea_->contextMenuRequested = [this](QPoint at) { showPoseAreaMenu(at); };
@@ -127,9 +129,7 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   openMotionFile = [this](const std::filesystem::path& file) {
     if (loadMotionFile(state_, file, motionFileOptions())) motionReplaced();
   };
-  state_.views.modifiedChanged = [this](bool modified) {
-    if (modified) markModified();
-  };
+  state_.views.statusChanged = [this](uint32_t before, uint32_t after) { statusChanged(before, after); };
   state_.views.poseChanged = [this] { poseArea_->refresh(); };
   state_.views.motionChanged = [this] { motionArea_->refresh(); };
   state_.views.undoChanged = [this] { refreshMenuMarks(); };
@@ -138,8 +138,12 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
   if (displayedSplit_ < kMinSplit || displayedSplit_ > kMaxSplit) displayedSplit_ = 0.6;
   int width = state.sliders.clientWidth > 0 ? state.sliders.clientWidth : 880;
   int height = state.sliders.clientHeight > 0 ? state.sliders.clientHeight : 640;
-  int chrome = menuBar()->sizeHint().height() + (toolbar_->isVisible() ? toolbar_->sizeHint().height() : 0);
-  resize(width, height + chrome);
+  // The remembered size is the client area's: everything below the menu
+  // bar, the toolbar included, so it does not depend on whether the
+  // toolbar shows (which it never does before the window is shown).
+  int menuHeight = menuBar()->heightForWidth(width);
+  if (menuHeight <= 0) menuHeight = menuBar()->sizeHint().height();
+  resize(width, height + menuHeight);
   move(30, 20);
   updateTitle();
   setBusy(false);
@@ -151,80 +155,140 @@ MainWindow::MainWindow(EditorState& state, const SkinImages& skins, QWidget* par
 MainWindow::~MainWindow() { state_.views = EditorViews{}; }
 
 QAction* MainWindow::action(int command) const {
-  auto it = actions_.find(command);
-  return it == actions_.end() ? nullptr : it->second;
-}
-
-void MainWindow::buildActions() {
-  for (const command::CommandInfo& info : command::commandTable()) {
-    auto* action = new QAction(QString::fromUtf8(info.caption), this);
-    action->setData(info.id);
-    QList<QKeySequence> keys;
-    if (!info.keys.isEmpty()) keys << info.keys;
-    if (!info.secondKeys.isEmpty()) keys << info.secondKeys;
-    action->setShortcuts(keys);
-    action->setShortcutContext(Qt::WindowShortcut);
-    QIcon icon = toolbarIcon(info.id);
-    if (!icon.isNull()) action->setIcon(icon);
-    addAction(action);  // keys work even for commands that are in no menu
-    connect(action, &QAction::triggered, this, [this, id = info.id] { runCommand(id); });
-    actions_[info.id] = action;
-  }
-  action(command::kOnline)->setCheckable(true);
-  action(command::kServosOn)->setCheckable(true);
+  auto it = commands_.commands().find(command);
+  return it == commands_.commands().end() ? nullptr : it->second.action;
 }
 
 void MainWindow::buildMenus() {
-  auto add = [this](QMenu* menu, std::initializer_list<int> ids) {
-    for (int id : ids) {
-      if (id == 0)
-        menu->addSeparator();
-      else
-        menu->addAction(action(id));
-    }
-  };
+  using command::Menu;
   QMenuBar* bar = menuBar();
-  QMenu* file = bar->addMenu(QString::fromUtf8("ファイル(&F)"));
-  add(file, {command::kNewMotion, command::kOpenMotion, command::kSaveMotion, command::kSaveMotionAs, 0,
-             command::kImportMotion, command::kImportLegacyMotion, 0, command::kNewProject, command::kOpenProject});
-  recentMenu_ = file->addMenu(QString::fromUtf8("最近開いたロボットプロジェクト"));
+  const std::pair<Menu, const char*> menus[] = {
+      {Menu::File, "ファイル(&F)"},   {Menu::Edit, "編集(&E)"},   {Menu::Pose, "ポーズ(&P)"},
+      {Menu::Motion, "モーション(&M)"}, {Menu::Play, "再生(&R)"},   {Menu::Link, "通信(&C)"},
+      {Menu::Settings, "プロジェクト設定(&S)"}, {Menu::Help, "ヘルプ(&H)"},
+  };
+  for (const auto& [menu, title] : menus) menus_[menu] = bar->addMenu(QString::fromUtf8(title));
+
+  recentMenu_ = new QMenu(QString::fromUtf8("最近開いたロボットプロジェクト"), this);
   recentMenu_->setObjectName("recentProjects");
-  file->addSeparator();
-  add(file, {command::kExit});
-
-  QMenu* edit = bar->addMenu(QString::fromUtf8("編集(&E)"));
-  add(edit, {command::kUndo, command::kRedo, 0, command::kCutBlocks, command::kCopyBlocks, command::kPasteBlocks,
-             command::kDeleteBlocks, 0, command::kBlockProperties});
-
-  QMenu* pose = bar->addMenu(QString::fromUtf8("ポーズ(&P)"));
-  add(pose, {command::kCopyJointValues, command::kPasteJointValues, command::kCopyLeftToRight,
-             command::kCopyRightToLeft, command::kMirrorPose, 0});
-  basePoseMenu_ = pose->addMenu(QString::fromUtf8("基準ポーズの選択"));
+  placeInMenu({Menu::File, 320}, recentMenu_->menuAction());
+  basePoseMenu_ = new QMenu(QString::fromUtf8("基準ポーズの選択"), this);
   basePoseMenu_->setObjectName("basePoseMenu");
-  add(pose, {command::kBasePoseDialog, 0, command::kToggleDisplayInversion, command::kSliderSettings, 0,
-             command::kOffsetDialog, command::kBatchOffset});
-
-  QMenu* motion = bar->addMenu(QString::fromUtf8("モーション(&M)"));
-  add(motion, {command::kAddPose, command::kAddCalculation, command::kAddBranch, command::kAddLoop, command::kAddEnd,
-               0, command::kSplitPose, command::kDuplicatePose, command::kDeletePose, 0,
-               command::kMirrorSelectedPoses, command::kApplyTimeOverride});
-
-  QMenu* play = bar->addMenu(QString::fromUtf8("再生(&R)"));
-  add(play, {command::kPlay, command::kStop, 0, command::kNextPose, command::kNextPoseByBranch});
-
-  QMenu* link = bar->addMenu(QString::fromUtf8("通信(&C)"));
-  add(link, {command::kOnline, command::kServosOn, command::kServoCorrection, 0, command::kFirmwareUpdate});
-
-  QMenu* settings = bar->addMenu(QString::fromUtf8("プロジェクト設定(&S)"));
-  add(settings, {command::kCpuSettings, command::kModeSwitchSettings, command::kDisplaySettings});
-
-  QMenu* help = bar->addMenu(QString::fromUtf8("ヘルプ(&H)"));
-  add(help, {command::kVersion});
+  placeInMenu({Menu::Pose, 200}, basePoseMenu_->menuAction());
 
   connect(recentMenu_, &QMenu::aboutToShow, this, [this] { fillRecentProjects(); });
   connect(basePoseMenu_, &QMenu::aboutToShow, this, [this] { fillBasePoseMenu(basePoseMenu_); });
   fillRecentProjects();
   fillBasePoseMenu(basePoseMenu_);
+}
+
+// Puts an action into its main menu by rank (replacing its earlier place)
+// and lays that menu out again, with a line between ranks of different
+// hundreds.
+void MainWindow::placeInMenu(command::MenuPlace place, QAction* action) {
+  for (auto& [menu, items] : menuItems_) {
+    if (std::erase_if(items, [action](const auto& item) { return item.second == action; }) && menu != place.menu) {
+      // Left its old menu: that one is laid out again without it.
+      placeInMenu({menu, 0}, nullptr);
+    }
+  }
+  if (place.menu == command::Menu::None) return;
+  auto& items = menuItems_[place.menu];
+  if (action) items.emplace_back(place.rank, action);
+  std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  QMenu* menu = menus_.at(place.menu);
+  menu->clear();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0 && items[i].first / 100 != items[i - 1].first / 100) menu->addSeparator();
+    menu->addAction(items[i].second);
+  }
+}
+
+// The shell's own commands: the project, Exit, undo and redo, and the keys
+// that go to the area under the cursor.
+void MainWindow::addShellCommands() {
+  using command::Menu;
+  namespace c = command;
+  commands_.add({.id = c::kExit,
+                 .caption = "終了(&X)",
+                 .keys = {QKeySequence("Ctrl+Q")},
+                 .flags = c::kRunsAfterFailedStartup,
+                 .place = {Menu::File, 400}},
+                [this] {
+                  closeWithoutAsking_ = true;
+                  close();
+                });
+  commands_.add({.id = c::kOpenProject,
+                 .caption = "ロボットプロジェクトを開く...",
+                 .flags = c::kRunsAfterFailedStartup,
+                 .place = {Menu::File, 310}},
+                [this] {
+                  QString file = QFileDialog::getOpenFileName(this, action(c::kOpenProject)->text(),
+                                                              pathToQString(state_.project.projectFolder), "*.rpj");
+                  if (!file.isEmpty() && startInstance) startInstance(file);
+                });
+  // A recent project opens in an editor of its own.
+  commands_.addRange(c::kFirstRecentProject, c::kRecentProjectCount, c::kRunsAfterFailedStartup, [this](int n) {
+    if (n < static_cast<int>(state_.recentProjects.size()) && startInstance)
+      startInstance(pathToQString(state_.recentProjects[n].projectFile));
+  });
+  commands_.add({.id = c::kUndo,
+                 .caption = "元に戻す(&U)",
+                 .keys = {QKeySequence("Ctrl+Z")},
+                 .place = {Menu::Edit, 100},
+                 .enabledWhen = [this] { return state_.undo.canUndo(); }},
+                [this] { kv::undo(state_); });
+  commands_.add({.id = c::kRedo,
+                 .caption = "やり直し(&R)",
+                 .keys = {QKeySequence("Ctrl+Y")},
+                 .place = {Menu::Edit, 110},
+                 .enabledWhen = [this] { return state_.undo.canRedo(); }},
+                [this] { kv::redo(state_); });
+  // Select all, copy and paste act on the area under the mouse cursor.
+  commands_.add({.id = c::kSelectAll, .keys = {QKeySequence("Ctrl+A")}}, [this] {
+    if (cursorOverMotionArea()) {
+      selectAllBlocksCommand(state_);
+    } else {
+      selectAllSliders(state_.sliders);
+      poseArea_->refresh();
+    }
+  });
+  commands_.add({.id = c::kCopyHere, .keys = {QKeySequence("Ctrl+C")}}, [this] {
+    if (cursorOverMotionArea())
+      copyBlocksCommand(state_);
+    else
+      copyJointValues(state_);
+  });
+  commands_.add({.id = c::kPasteHere, .keys = {QKeySequence("Ctrl+V")}}, [this] {
+    if (cursorOverMotionArea())
+      pasteBlocksCommand(state_, true);
+    else
+      pasteJointValues(state_);
+  });
+}
+
+// Commands whose dialogs have not been built yet: they hold their place in
+// the menus and tell the user they are not available. The subsystem that
+// brings one registers it under the same number, which replaces the entry
+// here; its line below then goes.
+void MainWindow::addPlaceholderCommands() {
+  using command::Menu;
+  namespace c = command;
+  const auto later = [this] { notAvailableYet(); };
+  commands_.add({.id = c::kImportLegacyMotion, .caption = "Velbo-L2のモーションを読み込む", .place = {Menu::File, 210}},
+                later);
+  commands_.add({.id = c::kNewProject, .caption = "ロボットプロジェクトの新規作成...", .place = {Menu::File, 300}}, later);
+  commands_.add({.id = c::kOffsetDialog, .caption = "オフセットの登録...", .place = {Menu::Pose, 400}}, later);
+  commands_.add({.id = c::kBatchOffset, .caption = "選択したポーズの一括オフセット", .place = {Menu::Pose, 410}}, later);
+  commands_.add({.id = c::kServoCorrection, .caption = "サーボ位置補正", .place = {Menu::Link, 120}}, later);
+  commands_.add({.id = c::kFirmwareUpdate, .caption = "ファームウェアアップデート...", .place = {Menu::Link, 200}}, later);
+  commands_.add({.id = c::kCpuSettings, .caption = "CPUの設定...", .place = {Menu::Settings, 100}}, later);
+  commands_.add({.id = c::kModeSwitchSettings,
+                 .caption = "モードスイッチ/音声の設定・書き込み...",
+                 .place = {Menu::Settings, 110}},
+                later);
+  commands_.add({.id = c::kDisplaySettings, .caption = "画面表示の設定...", .place = {Menu::Settings, 120}}, later);
+  commands_.add({.id = c::kVersion, .caption = "バージョン情報...", .place = {Menu::Help, 100}}, later);
 }
 
 void MainWindow::buildToolbar() {
@@ -236,7 +300,7 @@ void MainWindow::buildToolbar() {
   const auto& buttons = command::toolbarButtons();
   for (size_t i = 0; i < buttons.size(); ++i) {
     if (!shown[i]) continue;
-    QAction* a = action(buttons[i].command);
+    QAction* a = commands_.action(buttons[i].command);
     a->setToolTip(toQString(loadUiString(buttons[i].tooltipString)));
     if (buttons[i].command == command::kMatchBasePose) {
       auto* button = new QToolButton;
@@ -298,6 +362,9 @@ void MainWindow::buildToolbar() {
 }
 
 int MainWindow::timeOverride() const { return timeOverride_ ? timeOverride_->value() : 100; }
+void MainWindow::setTimeOverride(int percent) {
+  if (timeOverride_) timeOverride_->setValue(percent);
+}
 int MainWindow::loopCount() const { return loopCount_ ? loopCount_->value() : -2; }
 
 void MainWindow::fillRecentProjects() {
@@ -335,34 +402,34 @@ void MainWindow::toggleCentreBar() {
   splitAnimation_.start(3);
 }
 
+// Fills a pop-up menu with the registered commands of `ids` (0: a line).
+void MainWindow::addToPopup(QMenu& menu, std::initializer_list<int> ids) const {
+  for (int id : ids) {
+    if (id == 0)
+      menu.addSeparator();
+    else if (QAction* a = action(id))
+      menu.addAction(a);
+  }
+}
+
 void MainWindow::showMotionAreaMenu(const QPoint& globalPosition) {
   QMenu menu(this);
   menu.setObjectName("112");
-  for (int id : {command::kAddPose, command::kAddCalculation, command::kAddBranch, command::kAddLoop,
-                 command::kAddEnd, 0, command::kCutBlocks, command::kCopyBlocks, command::kPasteBlocks,
-                 command::kDeleteBlocks, 0, command::kMirrorSelectedPoses, command::kBatchOffset, 0,
-                 command::kBlockProperties}) {
-    if (id == 0)
-      menu.addSeparator();
-    else
-      menu.addAction(action(id));
-  }
+  addToPopup(menu, {command::kAddPose, command::kAddCalculation, command::kAddBranch, command::kAddLoop,
+                    command::kAddEnd, 0, command::kCutBlocks, command::kCopyBlocks, command::kPasteBlocks,
+                    command::kDeleteBlocks, 0, command::kMirrorSelectedPoses, command::kBatchOffset, 0,
+                    command::kBlockProperties});
   menu.exec(globalPosition);
 }
 
 void MainWindow::showPoseAreaMenu(const QPoint& globalPosition) {
   QMenu menu(this);
   menu.setObjectName("107");
-  for (int id : {command::kCopyJointValues, command::kPasteJointValues, command::kCopyLeftToRight,
-                 command::kCopyRightToLeft, command::kMirrorPose})
-    menu.addAction(action(id));
-  menu.addSeparator();
+  addToPopup(menu, {command::kCopyJointValues, command::kPasteJointValues, command::kCopyLeftToRight,
+                    command::kCopyRightToLeft, command::kMirrorPose, 0});
   QMenu* bases = menu.addMenu(QString::fromUtf8("基準ポーズの選択"));
   fillBasePoseMenu(bases);
-  menu.addAction(action(command::kBasePoseDialog));
-  menu.addSeparator();
-  menu.addAction(action(command::kToggleDisplayInversion));
-  menu.addAction(action(command::kSliderSettings));
+  addToPopup(menu, {command::kBasePoseDialog, 0, command::kToggleDisplayInversion, command::kSliderSettings});
   menu.exec(globalPosition);
 }
 
@@ -371,40 +438,45 @@ void MainWindow::updateTitle() {
   std::u16string name;
   if (!state_.motion.file.empty()) name = fromPath(state_.motion.file.filename());
   motionFileName_ = name;
-  state_.status.set(status::kModified, false);
-  setWindowTitle(toQString(mainWindowTitle(state_, motionFileName_)));
+  kv::setStatus(state_, status::kModified, false);
 }
 
-void MainWindow::markModified() {
-  if (!windowTitle().endsWith(" *")) setWindowTitle(windowTitle() + " *");
-}
-
-void MainWindow::setStatus(uint32_t bits, bool on) {
-  uint32_t before = state_.status.set(bits, on);
-  if ((bits & status::kModified) && on && !(before & status::kModified)) markModified();
-  if (bits & status::kToolbar) toolbar_->setVisible(on);
+// Whatever wrote the status word: the title carries " *" while the motion
+// is modified, the toolbar follows its bit, and the menu marks are refreshed.
+void MainWindow::statusChanged(uint32_t before, uint32_t after) {
+  QString title = toQString(mainWindowTitle(state_, motionFileName_));
+  if (after & status::kModified) title += " *";
+  setWindowTitle(title);
+  if ((before ^ after) & status::kToolbar) toolbar_->setVisible((after & status::kToolbar) != 0);
   refreshMenuMarks();
 }
 
 void MainWindow::refreshMenuMarks() {
-  action(command::kOnline)->setChecked(state_.status.has(status::kOnline));
-  action(command::kServosOn)->setChecked(state_.status.has(status::kServosOn));
-  action(command::kUndo)->setEnabled(commandAvailable(command::kUndo) && state_.undo.canUndo());
-  action(command::kRedo)->setEnabled(commandAvailable(command::kRedo) && state_.undo.canRedo());
+  for (const auto& [id, command] : commands_.commands()) {
+    const command::CommandSpec& spec = command.spec;
+    QAction* a = command.action;
+    if (!a) continue;
+    a->setEnabled(command.job && commandAvailable(id) && (!spec.enabledWhen || spec.enabledWhen()));
+    if (spec.checkedBy) a->setChecked(state_.status.has(spec.checkedBy));
+    if (spec.keysWhen) {
+      QList<QKeySequence> keys = state_.status.has(spec.keysWhen) ? spec.keys : QList<QKeySequence>{};
+      if (a->shortcuts() != keys) a->setShortcuts(keys);
+    }
+  }
 }
 
 bool MainWindow::commandAvailable(int id) const {
-  const unsigned flags = command::commandFlags(id);
+  const unsigned flags = commands_.flags(id);
   if (state_.startupFailed && !(flags & command::kRunsAfterFailedStartup)) return false;
   // Playback marks itself playing before the window hears of it.
   const bool playing = busy_ || state_.playing.load();
   if (playing && !(flags & command::kRunsWhilePlaying)) return false;
+  if (!playing && (flags & command::kOnlyWhilePlaying)) return false;
   return true;
 }
 
 void MainWindow::setBusy(bool playing) {
   busy_ = playing;
-  for (auto& [id, a] : actions_) a->setEnabled(commandAvailable(id));
   for (QAction* menu : menuBar()->actions()) menu->setEnabled(true);
   // Playback owns the motion and the robot: neither area takes edits.
   const bool editing = !playing && !state_.startupFailed;
@@ -413,7 +485,6 @@ void MainWindow::setBusy(bool playing) {
   for (QWidget* control : {static_cast<QWidget*>(timeOverride_), static_cast<QWidget*>(loopCount_),
                            static_cast<QWidget*>(offsetList_)})
     if (control) control->setEnabled(editing);
-  if (!playing) action(command::kStop)->setEnabled(false);
   refreshMenuMarks();
 }
 
@@ -448,177 +519,16 @@ bool MainWindow::cursorOverMotionArea() const {
 }
 
 void MainWindow::runCommand(int id) {
-  // Copying, pasting and selecting by key wait while a motion plays, like
-  // every command not marked to run then.
   if (!commandAvailable(id)) return;
-  // Jobs that other parts of the editor have registered come first.
-  if (auto it = commandHandlers.find(id); it != commandHandlers.end() && it->second) {
-    it->second();
+  if (!commands_.registered(id)) {
+    notAvailableYet();
     return;
   }
-  if (id >= kFirstBasePoseCommand && id <= kLastBasePoseCommand) {
-    chooseBasePoseCommand(state_, id, settingsFileToWrite(state_.project, kBasePoseFileName));
+  if ((commands_.flags(id) & command::kNeedsBoard) && !state_.status.has(status::kOnline)) {
+    showMessage(kNotOnlineString, MessageIcon::Error, MessageButtons::Ok);
     return;
   }
-  if (id >= command::kFirstRecentProject && id < command::kFirstRecentProject + 32) {
-    size_t n = static_cast<size_t>(id - command::kFirstRecentProject);
-    if (n < state_.recentProjects.size() && startInstance)
-      startInstance(pathToQString(state_.recentProjects[n].projectFile));
-    return;
-  }
-  switch (id) {
-    case command::kExit:
-      closeWithoutAsking_ = true;
-      close();
-      return;
-    case command::kSliderSettings:
-      openSliderSettings(this, state_.sliders, settingsFileToWrite(state_.project, kAxisDefinitionFileName),
-                         [this] { poseArea_->markLayoutDirty(); });
-      return;
-    case command::kNewMotion:
-      if (askSaveChanges() == MessageAnswer::Cancel) return;
-      newMotion(state_, motionArea_->clientHeight());
-      updateTitle();
-      poseArea_->refresh();
-      notify(state_.views.motionChanged);
-      refreshMenuMarks();
-      return;
-    case command::kOpenMotion: {
-      if (askSaveChanges() == MessageAnswer::Cancel) return;
-      MotionFileDialogs dialogs(this);
-      if (openMotionCommand(state_, dialogs, motionFileOptions())) motionReplaced();
-      return;
-    }
-    case command::kSaveMotion:
-    case command::kSaveMotionAs:
-      saveMotion(id == command::kSaveMotionAs);
-      return;
-    case command::kImportMotion: {
-      MotionFileDialogs dialogs(this);
-      motionArea_->setRightClickCanvasPoint(
-          importMotionCommand(state_, dialogs, motionArea_->rightClickCanvasPoint(), motionFileOptions()));
-      notify(state_.views.motionChanged);
-      poseArea_->refresh();
-      return;
-    }
-    case command::kAddPose:
-      addPoseBlock(state_, motionArea_->rightClickPoint(), motionArea_->rightClickOrigin());
-      return;
-    case command::kAddCalculation:
-      addFlowBlock(state_, KindCalcConstant);
-      return;
-    case command::kAddBranch:
-      addFlowBlock(state_, KindBranch);
-      return;
-    case command::kAddLoop:
-      addFlowBlock(state_, KindLoop);
-      return;
-    case command::kAddEnd:
-      addFlowBlock(state_, KindEnd);
-      return;
-    case command::kCutBlocks:
-      cutBlocksCommand(state_);
-      return;
-    case command::kCopyBlocks:
-      copyBlocksCommand(state_);
-      return;
-    case command::kPasteBlocks:
-      pasteBlocksCommand(state_, false);
-      return;
-    case command::kDeleteBlocks:
-    case command::kDeletePose:
-      deleteBlocksCommand(state_);
-      return;
-    case command::kSplitPose:
-      motionArea_->ensureVisible(splitPose(state_));
-      return;
-    case command::kDuplicatePose:
-      motionArea_->ensureVisible(duplicatePose(state_));
-      return;
-    case command::kNextPose:
-    case command::kNextPoseByBranch:
-      motionArea_->ensureVisible(stepToNextPose(state_, id == command::kNextPoseByBranch));
-      return;
-    case command::kFirstPose:
-      motionArea_->ensureVisible(selectFirstPose(state_));
-      return;
-    case command::kApplyTimeOverride:
-      if (applyTimeOverride(state_, timeOverride()) && timeOverride_) timeOverride_->setValue(100);
-      return;
-    case command::kBlockProperties:
-      if (MotionBlock* block =
-              blockForProperties(state_.motion, motionArea_->rightClickPoint(), motionArea_->rightClickOrigin()))
-        openBlockProperties(this, state_, *block);
-      return;
-    case command::kUndo:
-      kv::undo(state_);
-      return;
-    case command::kRedo:
-      kv::redo(state_);
-      return;
-    case command::kCopyJointValues:
-      copyJointValues(state_);
-      return;
-    case command::kPasteJointValues:
-      pasteJointValues(state_);
-      return;
-    case command::kCopyLeftToRight:
-      copySide(state_, true);
-      return;
-    case command::kCopyRightToLeft:
-      copySide(state_, false);
-      return;
-    case command::kMirrorPose:
-      mirrorPose(state_);
-      return;
-    case command::kMirrorSelectedPoses:
-      mirrorSelectedPoses(state_);
-      return;
-    case command::kMatchBasePose:
-      applyBasePose(state_, -1);
-      return;
-    case command::kBasePoseDialog:
-      openBasePoseDialog(this, state_, settingsFileToWrite(state_.project, kBasePoseFileName),
-                         [this] { poseArea_->markLayoutDirty(); });
-      return;
-    case command::kToggleDisplayInversion:
-      toggleDisplayInversion(state_.sliders);
-      poseArea_->markLayoutDirty();
-      return;
-    case command::kSelectAll:
-      if (cursorOverMotionArea()) {
-        selectAllBlocksCommand(state_);
-      } else {
-        selectAllSliders(state_.sliders);
-        poseArea_->refresh();
-      }
-      return;
-    case command::kCopyHere:
-      if (cursorOverMotionArea())
-        copyBlocksCommand(state_);
-      else
-        copyJointValues(state_);
-      return;
-    case command::kPasteHere:
-      if (cursorOverMotionArea())
-        pasteBlocksCommand(state_, true);
-      else
-        pasteJointValues(state_);
-      return;
-    case command::kServosOffBySpace:
-      // Only meaningful while the servos can be switched off by Space.
-      if (!state_.status.has(status::kSpaceServoOff)) return;
-      break;
-    case command::kOpenProject: {
-      QString file = QFileDialog::getOpenFileName(this, caption(command::kOpenProject),
-                                                  pathToQString(state_.project.projectFolder), "*.rpj");
-      if (!file.isEmpty() && startInstance) startInstance(file);
-      return;
-    }
-    default:
-      break;
-  }
-  notAvailableYet();
+  commands_.runJob(id);
 }
 
 int MainWindow::centreBarX() const { return static_cast<int>(std::floor(client_->width() * displayedSplit_)); }
@@ -648,9 +558,10 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   layoutAreas();
   if (!isMaximized() && !isMinimized() && !isFullScreen()) {
-    // The axis file keeps the last normal size of the client area.
+    // The axis file keeps the last normal size of the client area (below
+    // the menu bar, the toolbar included).
     state_.sliders.clientWidth = width();
-    state_.sliders.clientHeight = client_->height();
+    state_.sliders.clientHeight = height() - menuBar()->height();
   }
 }
 
@@ -703,7 +614,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   if (!closeWithoutAsking_) {
-    if (commandHandlers.count(command::kStop) && busy_) commandHandlers[command::kStop]();
+    if (busy_) runCommand(command::kStop);
     if (askSaveChanges() == MessageAnswer::Cancel) {
       event->ignore();
       return;

@@ -12,6 +12,7 @@
 #include "motion/motion_commands.h"
 #include "shell/editor_state.h"
 #include "shell/messages.h"
+#include "shell/ui/commands.h"
 
 class QAction;
 class QComboBox;
@@ -40,20 +41,23 @@ class MainWindow : public QMainWindow {
   MainWindow(EditorState& state, const SkinImages& skins, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  // Runs a command from a menu, a key or the toolbar.
+  // Every command of the editor; subsystems register theirs here.
+  command::CommandRegistry& commands() { return commands_; }
+  // Runs a command from a menu, a key or the toolbar: the one dispatcher.
   void runCommand(int command);
 
   // Names the motion in the title and clears the modified mark.
   void updateTitle();
-  // Sets or clears bits of the status word and refreshes what shows them.
-  void setStatus(uint32_t bits, bool on);
+  // Check marks, enabled states and the keys taken, from each command's
+  // registration and the status word.
   void refreshMenuMarks();
-  // While a motion plays every command but Stop is unavailable.
+  // While a motion plays only the commands registered to run then are
+  // available, and neither area takes edits.
   void setBusy(bool playing);
   bool busy() const { return busy_; }
-  // Whether a command may run now: while a motion plays only the commands
-  // marked for it, and after a failed start-up only opening another project
-  // and Exit.
+  // Whether a command may run now, by its flags: while a motion plays only
+  // the commands marked for it, and after a failed start-up only opening
+  // another project and Exit.
   bool commandAvailable(int id) const;
   // Takes a file dropped on the window (only the first of several counts).
   void dropFile(const QString& path);
@@ -70,11 +74,16 @@ class MainWindow : public QMainWindow {
   // Toolbar values playback reads: the time override (100 when absent) and
   // the loop count (-2 when absent).
   int timeOverride() const;
+  void setTimeOverride(int percent);
   int loopCount() const;
 
-  // Jobs other parts of the editor carry out; a command whose job is not set
-  // tells the user it is not available yet.
-  std::map<int, std::function<void()>> commandHandlers;
+  // The options motion files are read and written with.
+  MotionFileOptions motionFileOptions() const;
+  // A motion was opened or replaced: the title names it and both areas show it.
+  void motionReplaced();
+  // Whether the mouse cursor is over the motion area (else the pose area);
+  // the cursor-routed keys go there.
+  bool cursorOverMotionArea() const;
   // Saves the motion (asking for a name when asked or when it has none);
   // false when the user cancelled or the save failed.
   std::function<bool(bool askName)> saveMotion;
@@ -91,21 +100,21 @@ class MainWindow : public QMainWindow {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  void buildActions();
+  void addShellCommands();
+  void addPlaceholderCommands();
   void buildMenus();
+  void placeInMenu(command::MenuPlace place, QAction* action);
   void buildToolbar();
   void fillRecentProjects();
   void fillBasePoseMenu(QMenu* menu);
   void layoutAreas();
   void animateSplit();
   void showPoseAreaMenu(const QPoint& globalPosition);
+  void addToPopup(QMenu& menu, std::initializer_list<int> ids) const;
   void showMotionAreaMenu(const QPoint& globalPosition);
   void toggleCentreBar();
-  bool cursorOverMotionArea() const;
   void notAvailableYet();
-  MotionFileOptions motionFileOptions() const;
-  void motionReplaced();
-  void markModified();
+  void statusChanged(uint32_t before, uint32_t after);
 
   EditorState& state_;
   std::u16string motionFileName_;
@@ -119,7 +128,9 @@ class MainWindow : public QMainWindow {
   QSpinBox* timeOverride_ = nullptr;
   QSpinBox* loopCount_ = nullptr;
   QComboBox* offsetList_ = nullptr;
-  std::map<int, QAction*> actions_;
+  command::CommandRegistry commands_;
+  std::map<command::Menu, QMenu*> menus_;
+  std::map<command::Menu, std::vector<std::pair<int, QAction*>>> menuItems_;
   double displayedSplit_ = 0.6;
   bool draggingBar_ = false;
   bool busy_ = false;

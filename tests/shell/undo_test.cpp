@@ -193,7 +193,9 @@ struct EditorUndo : ::testing::Test {
     state.views.poseChanged = [this] { calls.push_back("pose"); };
     state.views.motionChanged = [this] { calls.push_back("motion"); };
     state.views.undoChanged = [this] { calls.push_back("undo"); };
-    state.views.modifiedChanged = [this](bool on) { calls.push_back(on ? "modified" : "saved"); };
+    state.views.statusChanged = [this](uint32_t before, uint32_t after) {
+      if ((before ^ after) & status::kModified) calls.push_back(after & status::kModified ? "modified" : "saved");
+    };
     state.sliders.clientHeight = 700;
     state.display.motionAreaFont.height = -12;
     state.motion.file = "walk.txt";
