@@ -25,7 +25,7 @@ int valueAtOffset(const PoseSlider& slider, int offset, const SkinMetrics& skin)
   int usable = usableLength(skin);
   offset = std::clamp(offset, 0, usable);
   if (slider.displayFlags & kDisplayInverted) offset = usable - offset;
-  return range.lower + static_cast<int>(static_cast<long long>(offset) * range.span() / usable);
+  return range.clamp(range.lower + static_cast<int>(static_cast<long long>(offset) * range.span() / usable));
 }
 
 SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, const SkinMetrics& skin) {
