@@ -58,6 +58,27 @@ SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, con
   return g;
 }
 
+namespace {
+
+void keepInsideArea(PoseSlider& slider, int areaWidth, int areaHeight) {
+  slider.x = std::clamp(slider.x, 0, std::max(0, areaWidth - 1));
+  slider.y = std::clamp(slider.y, 0, std::max(0, areaHeight - 1));
+}
+
+}  // namespace
+
+PoseSlider placedSlider(const PoseSlider& slider, int areaWidth, int areaHeight) {
+  PoseSlider placed = slider;
+  keepInsideArea(placed, areaWidth, areaHeight);
+  return placed;
+}
+
+SliderTable placedSliders(const SliderTable& table, int areaWidth, int areaHeight) {
+  SliderTable placed = table;
+  for (PoseSlider& s : placed.sliders) keepInsideArea(s, areaWidth, areaHeight);
+  return placed;
+}
+
 int displayedValue(const PoseSlider& slider, int value, std::optional<int> basePoseValue) {
   int d = value;
   if (basePoseValue && !(slider.behaviourFlags & kAbsoluteValue)) d -= *basePoseValue;
