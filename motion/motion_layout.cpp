@@ -310,6 +310,8 @@ bool dragSelectedBlocks(Motion& motion, Point from, Point to, bool snap, int gri
     dx = snapToGrid(to.x, gridX) - snapToGrid(from.x, gridX);
     dy = snapToGrid(to.y, gridY) - snapToGrid(from.y, gridY);
   }
+  // Blocks go onto the grid only when they move: a Shift+click leaves them.
+  if (dx == 0 && dy == 0) return false;
   bool moved = false;
   for (auto& block : motion.blocks) {
     MotionBlock& b = *block;

@@ -115,8 +115,8 @@ int snapToGrid(int value, int step);
 
 // Moves every selected block by the cursor's movement from `from` to `to`.
 // With `snap` the blocks first go down to the grid and the movement is
-// measured on the grid. Blocks stay inside the canvas. True when any block
-// moved.
+// measured on the grid. Blocks stay inside the canvas. A movement of zero
+// (on the grid, with `snap`) changes nothing. True when any block moved.
 bool dragSelectedBlocks(Motion& motion, Point from, Point to, bool snap, int gridX, int gridY);
 
 // Marks exactly the blocks that meet the band (corners in any order) as

@@ -310,6 +310,12 @@ TEST(DragBlocks, SnapsToTheGridAndStaysInsideTheCanvas) {
   MotionBlock* other = place(motion, KindPose, 500, 500, 560, 540);
   b->flags = block_flag::kSelected;
 
+  // A Shift+click, or a movement inside one grid cell, leaves the blocks
+  // where they are, off the grid.
+  EXPECT_FALSE(dragSelectedBlocks(motion, Point{19, 12}, Point{19, 12}, true, 10, 10));
+  EXPECT_FALSE(dragSelectedBlocks(motion, Point{19, 12}, Point{17, 15}, true, 10, 10));
+  EXPECT_EQ(blockRect(*b), (AreaRect{33, 47, 93, 87}));
+
   // Snapped: the block first goes down to (30, 40), then the movement from
   // 19 to 38 counts as two grid steps across (10 to 30) and none down.
   EXPECT_TRUE(dragSelectedBlocks(motion, Point{19, 12}, Point{38, 18}, true, 10, 10));
