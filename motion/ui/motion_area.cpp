@@ -360,7 +360,7 @@ void MotionArea::drawLinks(QPainter& painter, const MotionBlock& b) {
   painter.setBrush(Qt::NoBrush);
 }
 
-MotionBlock* MotionArea::heldBlock() const { return blockAt(state_.motion, linkBlock_); }
+MotionBlock* MotionArea::heldBlock() const { return holdsBlock(state_.motion, held_) ? held_ : nullptr; }
 
 void MotionArea::changed() {
   refresh();
@@ -397,7 +397,7 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
   const bool shift = modifiers & Qt::ShiftModifier;
   pressPoint_ = lastPoint_ = canvas;
   moved_ = false;
-  linkBlock_ = hit.index;
+  held_ = hit.block;
   switch (hit.code) {
     case HitBlock:
       if (!ctrl && !hit.block->selected()) deselectAll(motion);
@@ -416,15 +416,7 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
     case HitBranchLeg:
     case HitNextEnd:
     case HitBranchEnd: {
-      deselectAll(motion);
-      const int link = hit.link();
-      MotionBlock& s = *hit.block;
-      linkBefore_ = s.link[link];
-      offsetBefore_ = s.routeOffset[link];
-      heldRouteType_ = routeLink(s, link).type;
-      s.flags |= heldFlag(link) | block_flag::kNeedsRepaint;
-      s.dragX = canvas.x;
-      s.dragY = canvas.y;
+      linkHold_ = holdLink(motion, *hit.block, hit.link(), canvas);
       mode_ = static_cast<Mode>(hit.code);
       break;
     }
@@ -440,15 +432,12 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
 void MotionArea::timeTick() {
   if (mode_ != TimeUp && mode_ != TimeDown) return;
   MotionBlock* block = heldBlock();
-  if (!block) return;
-  const int steps = steppedTime(block->pose.steps, timeStep_);
-  if (steps != block->pose.steps) {
-    block->pose.steps = static_cast<uint16_t>(steps);
-    block->flags |= block_flag::kNeedsRepaint;
-    recordUndo(state_);
-    if (block == state_.motion.currentBlock) notify(state_.views.poseChanged);
-    changed();
+  if (!block) {
+    // The held pose was deleted (or undo replaced it) while the button was down.
+    finishDrag();
+    return;
   }
+  if (stepHeldTime(state_, *block, timeStep_)) refresh();
   timeTimer_.start(repeatDelay_);
   repeatDelay_ = kRepeatDelayMs;
 }
@@ -478,7 +467,7 @@ void MotionArea::dragTo(Point canvas, Qt::KeyboardModifiers modifiers) {
       MotionBlock* s = heldBlock();
       if (!s) return;
       const int link = mode_ == BranchLeg ? kBranchLink : kNextLink;
-      s->routeOffset[link] = legOffsetAt(*s, link, heldRouteType_, canvas);
+      s->routeOffset[link] = legOffsetAt(*s, link, linkHold_.routeType, canvas);
       break;
     }
     case NextEnd:
@@ -513,24 +502,20 @@ void MotionArea::finishDrag() {
       takeRubberBand(motion);
       break;
     case MovingBlocks:
-      if (moved_) recordUndo(state_);
+      finishBlockMove(state_, moved_);
       break;
     case NextLeg:
     case BranchLeg:
     case NextEnd:
     case BranchEnd:
-      if (MotionBlock* s = heldBlock()) {
-        const int link = (mode_ == BranchLeg || mode_ == BranchEnd) ? kBranchLink : kNextLink;
-        s->flags = (s->flags & ~kHeldFlags) | block_flag::kNeedsRepaint;
-        // A press that changed nothing leaves no undo step.
-        if (s->link[link] != linkBefore_ || s->routeOffset[link] != offsetBefore_) recordUndo(state_);
-      }
+      releaseLink(state_, linkHold_);
       break;
     default:
       break;
   }
   mode_ = Idle;
-  linkBlock_ = -1;
+  held_ = nullptr;
+  linkHold_ = HeldLink{};
   changed();
 }
 
@@ -568,13 +553,8 @@ void MotionArea::applyWheel(int delta, Qt::KeyboardModifiers modifiers) {
     dragTo(toCanvas(lastClient_), modifiers);
     return;
   }
-  const int notches = wheel_.add(delta);
-  if (notches == 0) return;
-  const int amount = notches * timeStepAmount(modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
-  if (!addToSelectedTimes(motion, amount)) return;
-  recordUndo(state_);
-  if (motion.currentBlock && motion.currentBlock->selected()) notify(state_.views.poseChanged);
-  changed();
+  if (wheelSelectedTimes(state_, wheel_.add(delta), modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier))
+    refresh();
 }
 
 void MotionArea::contextMenuEvent(QContextMenuEvent* event) {

@@ -3,6 +3,7 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "motion/block_editing.h"
 #include "motion/motion_layout.h"
 #include "motion/ui/motion_area.h"
 #include "pose/show_pose.h"
@@ -250,6 +251,41 @@ class MotionAreaTest : public QObject {
     f.press(up, Qt::ShiftModifier);
     f.release(up, Qt::ShiftModifier);
     QCOMPARE(int(f.b()->pose.steps), 11);
+  }
+
+  void aHeldTimeTabFollowsItsBlockThroughEditsByKeys() {
+    Fixture f;
+    MotionBlock* b = f.b();
+    MotionBlock* branch = f.branch();
+    const int branchSteps = branch->pose.steps;
+    b->pose.steps = 50;
+    f.area->refresh();
+    const int middle = b->top + (b->bottom - b->top) / 2;
+    const QPoint up = f.client(Point{b->right - 7, middle + 2});
+    f.press(up);
+    QCOMPARE(int(b->pose.steps), 51);
+    // Del on the earlier pose A while the button is held: B moves up the list.
+    f.a()->flags |= block_flag::kSelected;
+    QCOMPARE(deleteBlocksCommand(f.state), 1);
+    QTest::qWait(700);  // past the first repeat
+    QVERIFY(b->pose.steps > 51);
+    QCOMPARE(int(branch->pose.steps), branchSteps);
+    f.release(up);
+  }
+
+  void deletingTheHeldPoseEndsTheHold() {
+    Fixture f;
+    MotionBlock* b = f.b();
+    const int branchSteps = f.branch()->pose.steps;
+    const QPoint up = f.client(Point{b->right - 7, b->top + (b->bottom - b->top) / 2 + 2});
+    f.press(up);
+    b->flags |= block_flag::kSelected;
+    QCOMPARE(deleteBlocksCommand(f.state), 1);
+    const int steps = f.undoSteps;
+    QTest::qWait(700);
+    QCOMPARE(f.undoSteps, steps);
+    QCOMPARE(int(f.b()->pose.steps), branchSteps);  // the branch block, now at B's list position
+    f.release(up);
   }
 
   void wheelChangesTheTimesOfSelectedPoses() {
