@@ -75,7 +75,8 @@ struct LinkRoute {
 
 // Route of one link of `source`: to its target block; while the link is
 // held without a target, to its free end (dragX, dragY); an open link is a
-// stub on the block's lower edge (link 1 ten pixels left of link 0).
+// stub on the block's lower edge (link 1's ten pixels left of and above
+// link 0's).
 LinkRoute routeLink(const MotionBlock& source, int link);
 
 // Side-leg distance for a leg held at `cursor`, with the route type it had

@@ -341,9 +341,8 @@ void MotionArea::drawLinks(QPainter& painter, const MotionBlock& b) {
     for (Point p : route.points) line << toQPoint(p);
     painter.drawPolyline(line);
     painter.fillRect(QRect(route.exit().x - 3, route.exit().y - 3, 6, 6), c);
-    if (route.open) {
-      // The stub's handle is its end: a label there would hide it.
-    } else if (labelled) {
+    if (labelled) {
+      // An open link's handle is its stub: the label marks which link it is.
       const QString label = toQString(loadUiString(link == kNextLink ? kNoLabelString : kYesLabelString));
       QRect box(0, 0, metrics.horizontalAdvance(label) + 6, metrics.height() + 2);
       box.moveCenter(toQPoint(route.handle));

@@ -215,9 +215,9 @@ TEST(Routing, HeldLinkFollowsItsFreeEndAndAnOpenLinkIsAStub) {
   EXPECT_EQ(open.tip(), (Point{140, 130}));
   EXPECT_EQ(open.exit(), open.tip());
   EXPECT_TRUE(open.open);
-  // The branch link's stub sits beside it on the lower edge, not over the caption.
-  EXPECT_EQ(f.route(kBranchLink).tip(), (Point{130, 130}));
-  EXPECT_EQ(hitTest(f.motion, Point{130, 130}).code, HitBranchEnd);
+  // The branch link's stub sits 10 pixels left of and above it.
+  EXPECT_EQ(f.route(kBranchLink).tip(), (Point{130, 120}));
+  EXPECT_EQ(hitTest(f.motion, Point{130, 120}).code, HitBranchEnd);
   EXPECT_EQ(hitTest(f.motion, Point{140, 130}).code, HitNextEnd);
 }
 

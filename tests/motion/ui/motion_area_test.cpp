@@ -5,6 +5,7 @@
 
 #include "motion/block_editing.h"
 #include "motion/motion_layout.h"
+#include "display/ui/fonts.h"
 #include "motion/ui/motion_area.h"
 #include "pose/show_pose.h"
 #include "shell/undo_commands.h"
@@ -361,6 +362,24 @@ class MotionAreaTest : public QObject {
     QVERIFY(far->top >= origin.y() && far->top < origin.y() + f.view()->height());
     f.area->ensureVisible(f.a());
     QCOMPARE(f.area->scrollOrigin(), QPoint(30, 40));
+  }
+
+  void openLinksOfABranchCarryTheirLabels() {
+    Fixture f;
+    f.area->refresh();
+    const QImage shot = f.view()->grab().toImage();
+    const QColor labelFill = toQColor(f.state.display.colours.branchBlock);
+    // Below the branch block's lower edge, around each stub, only a label
+    // box has the branch fill.
+    for (int link : {kNextLink, kBranchLink}) {
+      const LinkRoute stub = routeLink(*f.branch(), link);
+      QVERIFY(stub.open);
+      int filled = 0;
+      for (int y = f.branch()->bottom + 1; y <= f.branch()->bottom + 3; ++y)
+        for (int x = stub.handle.x - 12; x <= stub.handle.x + 12; ++x)
+          if (shot.pixelColor(f.client(Point{x, y})) == labelFill) ++filled;
+      QVERIFY2(filled > 0, qPrintable(QString("link %1").arg(link)));
+    }
   }
 
   void paintsTheTimeBarAndTheCurrentMarker() {
