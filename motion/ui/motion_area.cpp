@@ -132,6 +132,7 @@ void MotionArea::relayout() {
   if (fontSource_ != display.motionAreaFont) {
     fontSource_ = display.motionAreaFont;
     font_ = toQFont(*fontSource_);
+    measurer_.emplace(font_);
     fullRepaint_ = true;
   }
   if (!(display.colours == colours_) || wallpaper != wallpaper_) {
@@ -141,7 +142,7 @@ void MotionArea::relayout() {
   }
 
   Motion& motion = state_.motion;
-  if (layoutBlocks(motion, QtBlockMeasurer(font_))) fullRepaint_ = true;
+  if (layoutBlocks(motion, *measurer_)) fullRepaint_ = true;
 
   std::vector<DrawnBlock> now;
   now.reserve(motion.blocks.size());
@@ -238,10 +239,9 @@ void MotionArea::redraw(const QRegion& region) {
   // Every pose caption has the same three-digit form: the first one sets
   // the length of a full time bar.
   int timeBarWidth = 0;
-  const QtBlockMeasurer measurer(font_);
   for (const auto& block : motion.blocks) {
     if (!block->isPose()) continue;
-    timeBarWidth = measurer.textWidth(block->caption);
+    timeBarWidth = measurer_->textWidth(block->caption);
     break;
   }
   const QRect bounds = region.boundingRect();

@@ -19,6 +19,7 @@
 #include "display/display_settings.h"
 #include "motion/block_editing.h"
 #include "motion/motion_layout.h"
+#include "motion/ui/block_measurer.h"
 #include "pose/pose_edit.h"
 #include "shell/editor_state.h"
 
@@ -123,6 +124,7 @@ class MotionArea : public QAbstractScrollArea {
   QImage backgroundImage_;
   QFont font_;
   std::optional<LogicalFont> fontSource_;  // the settings font that font_ was made from
+  std::optional<QtBlockMeasurer> measurer_;  // sizes blocks in font_
   MotionAreaColours colours_;
   bool wallpaper_ = false;
   bool fullRepaint_ = true;
