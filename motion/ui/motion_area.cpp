@@ -342,10 +342,20 @@ void MotionArea::drawLinks(QPainter& painter, const MotionBlock& b) {
     painter.drawPolyline(line);
     painter.fillRect(QRect(route.exit().x - 3, route.exit().y - 3, 6, 6), c);
     if (labelled) {
-      // An open link's handle is its stub: the label marks which link it is.
       const QString label = toQString(loadUiString(link == kNextLink ? kNoLabelString : kYesLabelString));
       QRect box(0, 0, metrics.horizontalAdvance(label) + 6, metrics.height() + 2);
-      box.moveCenter(toQPoint(route.handle));
+      if (route.open) {
+        // An open link's handle is its stub on the block: the label hangs
+        // below the block beside it, "YES" to the left of link 1's stub and
+        // "NO" to the right of link 0's, clear of the caption and of each other.
+        const int top = b.bottom + 2;
+        if (link == kBranchLink)
+          box.moveTopRight(QPoint(route.handle.x + 3, top));
+        else
+          box.moveTopLeft(QPoint(route.handle.x - 3, top));
+      } else {
+        box.moveCenter(toQPoint(route.handle));
+      }
       painter.setBrush(toQColor(colours_.branchBlock));
       painter.drawRect(box);
       painter.drawText(box, Qt::AlignCenter, label);
