@@ -120,6 +120,15 @@ void MotionArea::markLayoutDirty() {
 }
 
 void MotionArea::refresh() {
+  // A key or menu command took the held block away (delete, undo): the hold
+  // ends at once, before another block can take its place in memory.
+  // The edit that did so has recorded the motion as it now is.
+  if (held_ && !holdsBlock(state_.motion, held_)) {
+    timeTimer_.stop();
+    mode_ = Idle;
+    held_ = nullptr;
+    linkHold_ = HeldLink{};
+  }
   relayout();
   viewport()->update();
 }
@@ -441,11 +450,7 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
 void MotionArea::timeTick() {
   if (mode_ != TimeUp && mode_ != TimeDown) return;
   MotionBlock* block = heldBlock();
-  if (!block) {
-    // The held pose was deleted (or undo replaced it) while the button was down.
-    finishDrag();
-    return;
-  }
+  if (!block) return;  // the hold ended with its block
   if (stepHeldTime(state_, *block, timeStep_)) refresh();
   timeTimer_.start(repeatDelay_);
   repeatDelay_ = kRepeatDelayMs;
@@ -506,7 +511,12 @@ void MotionArea::mouseReleaseEvent(QMouseEvent* event) {
 void MotionArea::finishDrag() {
   timeTimer_.stop();
   Motion& motion = state_.motion;
-  switch (mode_) {
+  const Mode mode = mode_;
+  const HeldLink link = linkHold_;
+  mode_ = Idle;
+  held_ = nullptr;
+  linkHold_ = HeldLink{};
+  switch (mode) {
     case RubberBand:
       takeRubberBand(motion);
       break;
@@ -517,14 +527,11 @@ void MotionArea::finishDrag() {
     case BranchLeg:
     case NextEnd:
     case BranchEnd:
-      releaseLink(state_, linkHold_);
+      releaseLink(state_, link);
       break;
     default:
       break;
   }
-  mode_ = Idle;
-  held_ = nullptr;
-  linkHold_ = HeldLink{};
   changed();
 }
 

@@ -287,6 +287,7 @@ class MotionAreaTest : public QObject {
     QCOMPARE(f.undoSteps, steps);
     QCOMPARE(int(f.b()->pose.steps), branchSteps);  // the branch block, now at B's list position
     f.release(up);
+    QCOMPARE(f.undoSteps, steps);
   }
 
   void wheelChangesTheTimesOfSelectedPoses() {
