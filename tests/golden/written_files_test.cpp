@@ -36,6 +36,12 @@ std::u16string repeated(std::u16string_view item, int count, std::u16string_view
   return out;
 }
 
+std::u16string decimal(int n) {
+  std::u16string text;
+  for (char c : std::to_string(n)) text += static_cast<char16_t>(c);
+  return text;
+}
+
 MotionBlock* append(BlockList& blocks, int kind, std::u16string name, int left, int top) {
   auto block = std::make_unique<MotionBlock>();
   block->kind = kind;
@@ -172,9 +178,7 @@ TEST(GoldenFiles, AxisDefinitionFile) {
       u"_FLAG:[1]-[20]\n"
       u"\n";
   for (int n = 1; n < kSliderCount; ++n) {
-    std::u16string number = n < 10 ? u"0" : u"";
-    for (char c : std::to_string(n)) number += static_cast<char16_t>(c);
-    expected += u"_NUMBER:[" + number + u"]\n"
+    expected += u"_NUMBER:[" + std::u16string(n < 10 ? u"0" : u"") + decimal(n) + u"]\n"
                 u"_AXISNAME:[[]]\n"
                 u"_POSITION:[0]-[0]\n"
                 u"_MESSAGE:[[]]-[[]]\n"
@@ -265,12 +269,10 @@ TEST(GoldenFiles, DisplaySettingsFile) {
       u"MOTAREA_GRID:[10]-[8]_WALLPAPER_ENABLE:[1]-[0]\n"
       u"\n";
   for (int slot = 0; slot < kSkinSlotCount; ++slot) {
-    std::u16string number;
-    for (char c : std::to_string(slot)) number += static_cast<char16_t>(c);
     const std::u16string flagAndPath = slot == 0   ? u"[1]-[[skin\\pose_background.bmp]]"
                                        : slot == 6 ? u"[0]-[[me_image\\checkbtn_.bmp]]"
                                                    : u"[0]-[[]]";
-    expected += u"_SKINDATA_FILEPATH:[" + number + u"]-" + flagAndPath + u"\n\n";
+    expected += u"_SKINDATA_FILEPATH:[" + decimal(slot) + u"]-" + flagAndPath + u"\n\n";
   }
   expected += u"COMPORT:[3]\n"
               u"COMTIMEOUT:[500]\n";

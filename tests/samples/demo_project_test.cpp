@@ -115,16 +115,6 @@ TEST(DemoProject, LoadsWithoutAMessageAndSkinsHaveTheSizesOfTheirSlots) {
   EXPECT_EQ(state.motion.first()->kind, KindStart);
   ASSERT_NE(state.motion.currentBlock, nullptr);
   EXPECT_EQ(state.motion.currentBlock->name, u"直立");
-  EXPECT_TRUE(compileMotion(0x201A00, state.motion, 64, 100).ok);
-}
-
-TEST(DemoProject, TheDemoMotionWavesThreeTimesOnTheBoard) {
-  testing::ScriptedAnswerer answers;
-  BmpHeaderReader skins;
-  EditorState state;
-  state.programFolder = kProject.parent_path();
-  ASSERT_TRUE(loadAll(state, kProject / "temp.rpj", false, defaultProjectLoaders(&skins)));
-  ASSERT_TRUE(loadMotionFile(state, kProject / "wave.txt"));
   const CompiledMotion compiled = compileMotion(boardsim::kMotionArea, state.motion, 64, 100);
   ASSERT_TRUE(compiled.ok);
 
