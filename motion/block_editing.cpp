@@ -256,6 +256,54 @@ bool applyTimeOverride(EditorState& state, int percent) {
   return true;
 }
 
+bool holdsBlock(const Motion& motion, const MotionBlock* block) {
+  return block && std::any_of(motion.blocks.begin(), motion.blocks.end(),
+                              [block](const auto& b) { return b.get() == block; });
+}
+
+bool stepHeldTime(EditorState& state, MotionBlock& block, int delta) {
+  const int steps = steppedTime(block.pose.steps, delta);
+  if (steps == block.pose.steps) return false;
+  block.pose.steps = static_cast<uint16_t>(steps);
+  markRepaint(&block);
+  motionEdited(state);
+  if (&block == state.motion.currentBlock) notify(state.views.poseChanged);  // the pose area shows its time
+  return true;
+}
+
+bool wheelSelectedTimes(EditorState& state, int notches, bool ctrl, bool shift) {
+  Motion& motion = state.motion;
+  if (notches == 0 || !addToSelectedTimes(motion, notches * timeStepAmount(ctrl, shift))) return false;
+  motionEdited(state);
+  if (motion.currentBlock && motion.currentBlock->selected()) notify(state.views.poseChanged);
+  return true;
+}
+
+bool finishBlockMove(EditorState& state, bool moved) {
+  if (moved) motionEdited(state);
+  return moved;
+}
+
+HeldLink holdLink(Motion& motion, MotionBlock& block, int link, Point at) {
+  deselectAll(motion);
+  HeldLink hold{&block, link, routeLink(block, link).type, block.link[link], block.routeOffset[link]};
+  block.flags |= (link == kBranchLink ? block_flag::kDraggingBranch : block_flag::kDraggingNext) |
+                 block_flag::kNeedsRepaint;
+  block.dragX = at.x;
+  block.dragY = at.y;
+  return hold;
+}
+
+bool releaseLink(EditorState& state, const HeldLink& hold) {
+  if (!holdsBlock(state.motion, hold.block)) return false;
+  MotionBlock& block = *hold.block;
+  block.flags = (block.flags & ~(block_flag::kDraggingNext | block_flag::kDraggingBranch)) | block_flag::kNeedsRepaint;
+  // A press that changed nothing leaves no undo step.
+  if (block.link[hold.link] == hold.targetBefore && block.routeOffset[hold.link] == hold.offsetBefore) return false;
+  motionEdited(state);
+  return true;
+}
+
 MotionBlock* blockForProperties(const Motion& motion, Point rightClickPoint, Point scrollOrigin) {
   int64_t x = int64_t{rightClickPoint.x} + scrollOrigin.x;
   int64_t y = int64_t{rightClickPoint.y} + scrollOrigin.y;

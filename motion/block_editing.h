@@ -84,6 +84,43 @@ int overriddenSteps(int steps, int percent);
 // sets the spin back to 100.
 bool applyTimeOverride(EditorState& state, int percent);
 
+// ---- the motion area's mouse --------------------------------------------------
+// The motion area turns presses, moves, timer ticks and wheel turns into
+// these calls; they decide whether the motion changed and record its undo
+// step.
+
+// True while `block` is a block of the motion. A hold on a block ends when a
+// key or menu command deletes the block or undo replaces the blocks.
+bool holdsBlock(const Motion& motion, const MotionBlock* block);
+
+// One tick of a held time tab: the block's time moved by `delta` and kept
+// within 1..239. An undo step when it changed; true then.
+bool stepHeldTime(EditorState& state, MotionBlock& block, int delta);
+
+// Wheel notches over the motion area: the time of every selected pose by
+// notches × 1 (5 with Ctrl, 10 with Shift). One undo step when any changed;
+// true then.
+bool wheelSelectedTimes(EditorState& state, int notches, bool ctrl, bool shift);
+
+// The release of a drag of the selected blocks: one undo step when any block
+// moved during the drag; true then.
+bool finishBlockMove(EditorState& state, bool moved);
+
+// A link held by its side leg or its free end, and how it was at the press.
+struct HeldLink {
+  MotionBlock* block = nullptr;
+  int link = kNextLink;
+  int routeType = 0;  // the route when the link was grabbed; the side leg follows it
+  MotionBlock* targetBefore = nullptr;
+  int32_t offsetBefore = 0;
+};
+// A press on a link's side leg or end at `at`: every block is deselected and
+// the link is marked held, its free end at `at`.
+HeldLink holdLink(Motion& motion, MotionBlock& block, int link, Point at);
+// The release of a held link: the held mark is cleared; one undo step when
+// the target or the side leg changed since the press; true then.
+bool releaseLink(EditorState& state, const HeldLink& hold);
+
 // ---- properties -------------------------------------------------------------
 
 // 40227: the block whose properties open: the first block in list order

@@ -60,6 +60,13 @@ std::optional<int16_t> checkedConstant(std::u16string_view text) {
 
 uint8_t byteIn(int value, int highest) { return static_cast<uint8_t>(std::clamp(value, 0, highest)); }
 
+int listEntry(uint8_t code, int entries) { return code < entries ? code : kNoListEntry; }
+
+// A list's code: the entry picked, or the code kept when no entry is.
+void storeListCode(uint8_t& code, int entry, int entries) {
+  if (entry >= 0 && entry < entries) code = static_cast<uint8_t>(entry);
+}
+
 }  // namespace
 
 int propertyDialogFor(const MotionBlock& block) {
@@ -121,8 +128,8 @@ BlockPropertyEntries entriesOf(const MotionBlock& block) {
   entries.x = formatted(u"%d", {block.left});
   entries.y = formatted(u"%d", {block.top});
   entries.variable = block.kind == KindBranch ? block.testVar : block.resultVar;
-  entries.condition = block.condition;
-  entries.operation = block.operation;
+  entries.condition = listEntry(block.condition, kBranchConditionCount);
+  entries.operation = listEntry(block.operation, kCalcOperationCount);
   entries.variableOperand = block.kind == KindCalcVariable;
   entries.sourceVariable = block.sourceVar;
   entries.constant = formatted(u"%d", {int{block.constant}});
@@ -164,13 +171,13 @@ PropertyCheck storeEntries(MotionBlock& copy, int dialog, const BlockPropertyEnt
   copy.name = takeName(entries.name);
   if (dialog == kBranchBlockDialog) {
     copy.testVar = byteIn(entries.variable, kBoardVariableCount - 1);
-    copy.condition = byteIn(entries.condition, kBranchConditionCount - 1);
+    storeListCode(copy.condition, entries.condition, kBranchConditionCount);
   } else if (dialog == kCalculationBlockDialog) {
     copy.constant = *constant;
     copy.kind = entries.variableOperand ? KindCalcVariable : KindCalcConstant;
     copy.resultVar = byteIn(entries.variable, kBoardVariableCount - 1);
     copy.sourceVar = byteIn(entries.sourceVariable, kBoardVariableCount - 1);
-    copy.operation = byteIn(entries.operation, kCalcOperationCount - 1);
+    storeListCode(copy.operation, entries.operation, kCalcOperationCount);
   }
   return {};
 }

@@ -73,12 +73,17 @@ struct BlockPropertyEntries {
   std::u16string name;
   std::u16string x, y;
   int variable = 0;        // 168: tested variable; 169: result variable
-  int condition = 0;       // 168
-  int operation = 0;       // 169
+  int condition = 0;       // 168; kNoListEntry for a code the list has no entry for
+  int operation = 0;       // 169; likewise
   bool variableOperand = false;  // 169: radio 1830, else 1829
   int sourceVariable = 0;  // 169
   std::u16string constant; // 169
 };
+
+// A list position that shows no entry: the block holds a code (read from a
+// file) that the list cannot show. OK keeps that code unless the user picks
+// an entry.
+inline constexpr int kNoListEntry = -1;
 
 // The entries a dialog opens with.
 BlockPropertyEntries entriesOf(const MotionBlock& block);

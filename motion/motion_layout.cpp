@@ -177,9 +177,10 @@ LinkRoute routeLink(const MotionBlock& s, int link) {
   const int exitY = s.top + 2 * (h / 3) - kLinkStagger * link;
 
   if (!s.link[link] && !(s.flags & heldFlag(link))) {
-    // An open link: a stub on the lower edge whose end can be grabbed. Both
-    // stubs of a branch sit on the edge, side by side, clear of the caption.
-    const Point stub{exitX, s.bottom};
+    // An open link: a stub whose end can be grabbed, on the lower edge for
+    // link 0; link 1's sits 10 pixels left of and above it, so the two
+    // labelled stubs of a branch do not cover each other.
+    const Point stub{exitX, s.bottom - kLinkStagger * link};
     route.type = 3;
     route.open = true;
     route.points = {stub, stub, stub, stub};
@@ -310,6 +311,8 @@ bool dragSelectedBlocks(Motion& motion, Point from, Point to, bool snap, int gri
     dx = snapToGrid(to.x, gridX) - snapToGrid(from.x, gridX);
     dy = snapToGrid(to.y, gridY) - snapToGrid(from.y, gridY);
   }
+  // Blocks go onto the grid only when they move: a Shift+click leaves them.
+  if (dx == 0 && dy == 0) return false;
   bool moved = false;
   for (auto& block : motion.blocks) {
     MotionBlock& b = *block;

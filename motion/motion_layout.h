@@ -75,7 +75,8 @@ struct LinkRoute {
 
 // Route of one link of `source`: to its target block; while the link is
 // held without a target, to its free end (dragX, dragY); an open link is a
-// stub on the block's lower edge (link 1 ten pixels left of link 0).
+// stub on the block's lower edge (link 1's ten pixels left of and above
+// link 0's).
 LinkRoute routeLink(const MotionBlock& source, int link);
 
 // Side-leg distance for a leg held at `cursor`, with the route type it had
@@ -115,8 +116,8 @@ int snapToGrid(int value, int step);
 
 // Moves every selected block by the cursor's movement from `from` to `to`.
 // With `snap` the blocks first go down to the grid and the movement is
-// measured on the grid. Blocks stay inside the canvas. True when any block
-// moved.
+// measured on the grid. Blocks stay inside the canvas. A movement of zero
+// (on the grid, with `snap`) changes nothing. True when any block moved.
 bool dragSelectedBlocks(Motion& motion, Point from, Point to, bool snap, int gridX, int gridY);
 
 // Marks exactly the blocks that meet the band (corners in any order) as

@@ -25,7 +25,7 @@ int valueAtOffset(const PoseSlider& slider, int offset, const SkinMetrics& skin)
   int usable = usableLength(skin);
   offset = std::clamp(offset, 0, usable);
   if (slider.displayFlags & kDisplayInverted) offset = usable - offset;
-  return range.lower + static_cast<int>(static_cast<long long>(offset) * range.span() / usable);
+  return range.clamp(range.lower + static_cast<int>(static_cast<long long>(offset) * range.span() / usable));
 }
 
 SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, const SkinMetrics& skin) {
@@ -56,6 +56,27 @@ SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, con
   int right = std::max(g.bar.right(), g.spin.right());
   g.outline = {left, top, right - left, rowTop + rowHeight - top};
   return g;
+}
+
+namespace {
+
+void keepInsideArea(PoseSlider& slider, int areaWidth, int areaHeight) {
+  slider.x = std::clamp(slider.x, 0, std::max(0, areaWidth - 1));
+  slider.y = std::clamp(slider.y, 0, std::max(0, areaHeight - 1));
+}
+
+}  // namespace
+
+PoseSlider placedSlider(const PoseSlider& slider, int areaWidth, int areaHeight) {
+  PoseSlider placed = slider;
+  keepInsideArea(placed, areaWidth, areaHeight);
+  return placed;
+}
+
+SliderTable placedSliders(const SliderTable& table, int areaWidth, int areaHeight) {
+  SliderTable placed = table;
+  for (PoseSlider& s : placed.sliders) keepInsideArea(s, areaWidth, areaHeight);
+  return placed;
 }
 
 int displayedValue(const PoseSlider& slider, int value, std::optional<int> basePoseValue) {

@@ -52,6 +52,12 @@ int valueAtOffset(const PoseSlider& slider, int offset, const SkinMetrics& skin)
 
 SliderGeometry layoutSlider(int number, const PoseSlider& slider, int value, const SkinMetrics& skin);
 
+// Where a slider is drawn and hit in an area of the given size: a copy whose
+// top-left corner is kept inside the area. The stored position stays as the
+// user left it, so a slider comes back when the area grows again.
+PoseSlider placedSlider(const PoseSlider& slider, int areaWidth, int areaHeight);
+SliderTable placedSliders(const SliderTable& table, int areaWidth, int areaHeight);
+
 // The value as the slider shows it: relative to the active base pose value
 // (unless the slider is absolute), negated for a sign-inverted slider.
 int displayedValue(const PoseSlider& slider, int value, std::optional<int> basePoseValue);

@@ -79,9 +79,13 @@ std::optional<int> checkEntries(const SliderSettingsForm& form, CheckedNumbers& 
 // single slider and for each selected one.
 void applyNumbers(PoseSlider& slider, const SliderSettingsForm& form, const CheckedNumbers& numbers,
                   MessageIcon limitsIcon) {
-  if (form.valueFormat) slider.valueFormat = *form.valueFormat;
-  if (slider.valueFormat == FormatDegrees || slider.valueFormat == FormatPercent)
-    slider.decimalPlaces = std::clamp(form.decimalPlaces, 0, kMaxDecimalPlaces);
+  // The places spin belongs to the format radios: with none checked (the
+  // entry for selected sliders) each slider keeps its own places.
+  if (form.valueFormat) {
+    slider.valueFormat = *form.valueFormat;
+    if (slider.valueFormat == FormatDegrees || slider.valueFormat == FormatPercent)
+      slider.decimalPlaces = std::clamp(form.decimalPlaces, 0, kMaxDecimalPlaces);
+  }
   if (slider.valueFormat == FormatDegrees && numbers.unitsPerDegree) slider.unitsPerDegree = *numbers.unitsPerDegree;
   int lower = numbers.lower.value_or(slider.lowerLimit);
   int upper = numbers.upper.value_or(slider.upperLimit);

@@ -7,16 +7,7 @@
 namespace kv {
 
 SliderRange safeRange(const PoseSlider& slider) {
-  int lower = std::min<int>(slider.lowerLimit, slider.upperLimit);
-  int upper = std::max<int>(slider.lowerLimit, slider.upperLimit);
-  if (upper == lower) {
-    // A single allowed value: widen the range by one for computing positions.
-    if (upper < 32767)
-      ++upper;
-    else
-      --lower;
-  }
-  return {lower, upper};
+  return {std::min<int>(slider.lowerLimit, slider.upperLimit), std::max<int>(slider.lowerLimit, slider.upperLimit)};
 }
 
 namespace {

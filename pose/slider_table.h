@@ -67,11 +67,13 @@ struct PoseSlider {
 };
 
 // The limits as the editor computes with them: the file may hold limits that
-// are equal or reversed, which must neither divide by zero nor break clamping.
+// are equal or reversed. Reversed limits are put in order; equal limits allow
+// that one value only, and only a division by the span counts them as one
+// unit apart.
 struct SliderRange {
   int lower;
   int upper;
-  int span() const { return upper - lower; }  // always at least 1
+  int span() const { return upper > lower ? upper - lower : 1; }  // a divisor, always at least 1
   int clamp(int value) const { return value < lower ? lower : (value > upper ? upper : value); }
 };
 SliderRange safeRange(const PoseSlider& slider);

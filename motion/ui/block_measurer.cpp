@@ -7,8 +7,16 @@
 
 namespace kv {
 
+namespace {
+constexpr size_t kRememberedWidths = 4096;  // far more texts than a motion shows
+}
+
 int QtBlockMeasurer::textWidth(const std::u16string& text) const {
-  return metrics_.horizontalAdvance(toQString(text));
+  if (auto known = widths_.find(text); known != widths_.end()) return known->second;
+  if (widths_.size() >= kRememberedWidths) widths_.clear();
+  const int width = metrics_.horizontalAdvance(toQString(text));
+  widths_.emplace(text, width);
+  return width;
 }
 
 void QtBlockMeasurer::measure(MotionBlock& block) const {

@@ -5,6 +5,8 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <string>
+#include <unordered_map>
 
 #include "motion/motion.h"
 
@@ -15,11 +17,13 @@ class QtBlockMeasurer : public BlockMeasurer {
   explicit QtBlockMeasurer(const QFont& font) : metrics_(font) {}
   void measure(MotionBlock& block) const override;
 
-  // Width of one line of text in this font.
+  // Width of one line of text in this font. Widths are remembered: a paint
+  // measures every block, and most names and captions stay as they were.
   int textWidth(const std::u16string& text) const;
 
  private:
   QFontMetrics metrics_;
+  mutable std::unordered_map<std::u16string, int> widths_;
 };
 
 }  // namespace kv

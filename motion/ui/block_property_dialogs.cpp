@@ -52,7 +52,8 @@ QLabel* valueLabel(int number) {
 
 void fillList(QComboBox* list, const std::vector<std::u16string>& texts, int current) {
   for (const std::u16string& text : texts) list->addItem(toQString(text));
-  list->setCurrentIndex(current >= 0 && current < list->count() ? current : 0);
+  // A code without an entry shows none, and stays unless one is picked.
+  list->setCurrentIndex(current >= 0 && current < list->count() ? current : -1);
 }
 
 }  // namespace
@@ -66,7 +67,7 @@ BlockPropertyDialog::BlockPropertyDialog(EditorState& state, MotionBlock& block,
   setModal(true);
 
   BlockPropertyEntries entries = entriesOf(copy_);
-  name_ = lineEdit(control::kName, static_cast<int>(kBlockNameFieldSize - 1));
+  name_ = lineEdit(control::kName, static_cast<int>(kDialogNameLength));
   name_->setText(toQString(entries.name));
   x_ = lineEdit(control::kX, kCoordinateLength);
   x_->setText(toQString(entries.x));

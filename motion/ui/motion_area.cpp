@@ -120,6 +120,15 @@ void MotionArea::markLayoutDirty() {
 }
 
 void MotionArea::refresh() {
+  // A key or menu command took the held block away (delete, undo): the hold
+  // ends at once, before another block can take its place in memory.
+  // The edit that did so has recorded the motion as it now is.
+  if (held_ && !holdsBlock(state_.motion, held_)) {
+    timeTimer_.stop();
+    mode_ = Idle;
+    held_ = nullptr;
+    linkHold_ = HeldLink{};
+  }
   relayout();
   viewport()->update();
 }
@@ -132,6 +141,7 @@ void MotionArea::relayout() {
   if (fontSource_ != display.motionAreaFont) {
     fontSource_ = display.motionAreaFont;
     font_ = toQFont(*fontSource_);
+    measurer_.emplace(font_);
     fullRepaint_ = true;
   }
   if (!(display.colours == colours_) || wallpaper != wallpaper_) {
@@ -141,7 +151,7 @@ void MotionArea::relayout() {
   }
 
   Motion& motion = state_.motion;
-  if (layoutBlocks(motion, QtBlockMeasurer(font_))) fullRepaint_ = true;
+  if (layoutBlocks(motion, *measurer_)) fullRepaint_ = true;
 
   std::vector<DrawnBlock> now;
   now.reserve(motion.blocks.size());
@@ -238,10 +248,9 @@ void MotionArea::redraw(const QRegion& region) {
   // Every pose caption has the same three-digit form: the first one sets
   // the length of a full time bar.
   int timeBarWidth = 0;
-  const QtBlockMeasurer measurer(font_);
   for (const auto& block : motion.blocks) {
     if (!block->isPose()) continue;
-    timeBarWidth = measurer.textWidth(block->caption);
+    timeBarWidth = measurer_->textWidth(block->caption);
     break;
   }
   const QRect bounds = region.boundingRect();
@@ -341,12 +350,21 @@ void MotionArea::drawLinks(QPainter& painter, const MotionBlock& b) {
     for (Point p : route.points) line << toQPoint(p);
     painter.drawPolyline(line);
     painter.fillRect(QRect(route.exit().x - 3, route.exit().y - 3, 6, 6), c);
-    if (route.open) {
-      // The stub's handle is its end: a label there would hide it.
-    } else if (labelled) {
+    if (labelled) {
       const QString label = toQString(loadUiString(link == kNextLink ? kNoLabelString : kYesLabelString));
       QRect box(0, 0, metrics.horizontalAdvance(label) + 6, metrics.height() + 2);
-      box.moveCenter(toQPoint(route.handle));
+      if (route.open) {
+        // An open link's handle is its stub on the block: the label hangs
+        // below the block beside it, "YES" to the left of link 1's stub and
+        // "NO" to the right of link 0's, clear of the caption and of each other.
+        const int top = b.bottom + 2;
+        if (link == kBranchLink)
+          box.moveTopRight(QPoint(route.handle.x + 3, top));
+        else
+          box.moveTopLeft(QPoint(route.handle.x - 3, top));
+      } else {
+        box.moveCenter(toQPoint(route.handle));
+      }
       painter.setBrush(toQColor(colours_.branchBlock));
       painter.drawRect(box);
       painter.drawText(box, Qt::AlignCenter, label);
@@ -360,7 +378,7 @@ void MotionArea::drawLinks(QPainter& painter, const MotionBlock& b) {
   painter.setBrush(Qt::NoBrush);
 }
 
-MotionBlock* MotionArea::heldBlock() const { return blockAt(state_.motion, linkBlock_); }
+MotionBlock* MotionArea::heldBlock() const { return holdsBlock(state_.motion, held_) ? held_ : nullptr; }
 
 void MotionArea::changed() {
   refresh();
@@ -397,7 +415,7 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
   const bool shift = modifiers & Qt::ShiftModifier;
   pressPoint_ = lastPoint_ = canvas;
   moved_ = false;
-  linkBlock_ = hit.index;
+  held_ = hit.block;
   switch (hit.code) {
     case HitBlock:
       if (!ctrl && !hit.block->selected()) deselectAll(motion);
@@ -416,15 +434,7 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
     case HitBranchLeg:
     case HitNextEnd:
     case HitBranchEnd: {
-      deselectAll(motion);
-      const int link = hit.link();
-      MotionBlock& s = *hit.block;
-      linkBefore_ = s.link[link];
-      offsetBefore_ = s.routeOffset[link];
-      heldRouteType_ = routeLink(s, link).type;
-      s.flags |= heldFlag(link) | block_flag::kNeedsRepaint;
-      s.dragX = canvas.x;
-      s.dragY = canvas.y;
+      linkHold_ = holdLink(motion, *hit.block, hit.link(), canvas);
       mode_ = static_cast<Mode>(hit.code);
       break;
     }
@@ -440,15 +450,8 @@ void MotionArea::pressLeft(const AreaHit& hit, Point canvas, Qt::KeyboardModifie
 void MotionArea::timeTick() {
   if (mode_ != TimeUp && mode_ != TimeDown) return;
   MotionBlock* block = heldBlock();
-  if (!block) return;
-  const int steps = steppedTime(block->pose.steps, timeStep_);
-  if (steps != block->pose.steps) {
-    block->pose.steps = static_cast<uint16_t>(steps);
-    block->flags |= block_flag::kNeedsRepaint;
-    recordUndo(state_);
-    if (block == state_.motion.currentBlock) notify(state_.views.poseChanged);
-    changed();
-  }
+  if (!block) return;  // the hold ended with its block
+  if (stepHeldTime(state_, *block, timeStep_)) refresh();
   timeTimer_.start(repeatDelay_);
   repeatDelay_ = kRepeatDelayMs;
 }
@@ -478,7 +481,7 @@ void MotionArea::dragTo(Point canvas, Qt::KeyboardModifiers modifiers) {
       MotionBlock* s = heldBlock();
       if (!s) return;
       const int link = mode_ == BranchLeg ? kBranchLink : kNextLink;
-      s->routeOffset[link] = legOffsetAt(*s, link, heldRouteType_, canvas);
+      s->routeOffset[link] = legOffsetAt(*s, link, linkHold_.routeType, canvas);
       break;
     }
     case NextEnd:
@@ -508,29 +511,27 @@ void MotionArea::mouseReleaseEvent(QMouseEvent* event) {
 void MotionArea::finishDrag() {
   timeTimer_.stop();
   Motion& motion = state_.motion;
-  switch (mode_) {
+  const Mode mode = mode_;
+  const HeldLink link = linkHold_;
+  mode_ = Idle;
+  held_ = nullptr;
+  linkHold_ = HeldLink{};
+  switch (mode) {
     case RubberBand:
       takeRubberBand(motion);
       break;
     case MovingBlocks:
-      if (moved_) recordUndo(state_);
+      finishBlockMove(state_, moved_);
       break;
     case NextLeg:
     case BranchLeg:
     case NextEnd:
     case BranchEnd:
-      if (MotionBlock* s = heldBlock()) {
-        const int link = (mode_ == BranchLeg || mode_ == BranchEnd) ? kBranchLink : kNextLink;
-        s->flags = (s->flags & ~kHeldFlags) | block_flag::kNeedsRepaint;
-        // A press that changed nothing leaves no undo step.
-        if (s->link[link] != linkBefore_ || s->routeOffset[link] != offsetBefore_) recordUndo(state_);
-      }
+      releaseLink(state_, link);
       break;
     default:
       break;
   }
-  mode_ = Idle;
-  linkBlock_ = -1;
   changed();
 }
 
@@ -568,13 +569,8 @@ void MotionArea::applyWheel(int delta, Qt::KeyboardModifiers modifiers) {
     dragTo(toCanvas(lastClient_), modifiers);
     return;
   }
-  const int notches = wheel_.add(delta);
-  if (notches == 0) return;
-  const int amount = notches * timeStepAmount(modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier);
-  if (!addToSelectedTimes(motion, amount)) return;
-  recordUndo(state_);
-  if (motion.currentBlock && motion.currentBlock->selected()) notify(state_.views.poseChanged);
-  changed();
+  if (wheelSelectedTimes(state_, wheel_.add(delta), modifiers & Qt::ControlModifier, modifiers & Qt::ShiftModifier))
+    refresh();
 }
 
 void MotionArea::contextMenuEvent(QContextMenuEvent* event) {

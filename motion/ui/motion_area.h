@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "display/display_settings.h"
+#include "motion/block_editing.h"
 #include "motion/motion_layout.h"
+#include "motion/ui/block_measurer.h"
 #include "pose/pose_edit.h"
 #include "shell/editor_state.h"
 
@@ -122,6 +124,7 @@ class MotionArea : public QAbstractScrollArea {
   QImage backgroundImage_;
   QFont font_;
   std::optional<LogicalFont> fontSource_;  // the settings font that font_ was made from
+  std::optional<QtBlockMeasurer> measurer_;  // sizes blocks in font_
   MotionAreaColours colours_;
   bool wallpaper_ = false;
   bool fullRepaint_ = true;
@@ -135,10 +138,8 @@ class MotionArea : public QAbstractScrollArea {
   Point lastPoint_;   // canvas point of the last move
   QPoint lastClient_;
   bool moved_ = false;
-  int linkBlock_ = -1;  // list position of the block whose link or time is held
-  int heldRouteType_ = 0;
-  MotionBlock* linkBefore_ = nullptr;  // the held link's target and leg offset at the press
-  int32_t offsetBefore_ = 0;
+  MotionBlock* held_ = nullptr;  // the block whose time tab or link is held
+  HeldLink linkHold_;
   int timeStep_ = 0;
   int repeatDelay_ = 0;
   QTimer timeTimer_;

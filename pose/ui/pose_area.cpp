@@ -122,11 +122,6 @@ void PoseArea::paintEvent(QPaintEvent* event) {
     layoutDirty_ = true;
   }
   if (layoutDirty_) {
-    // Keep every slider inside the area, then draw everything.
-    for (PoseSlider& s : state_.sliders.sliders) {
-      s.x = std::clamp(s.x, 0, std::max(0, width() - 1));
-      s.y = std::clamp(s.y, 0, std::max(0, height() - 1));
-    }
     // Fonts are built once per layout: making them is most of a repaint's cost.
     for (int i = 0; i < kSliderCount; ++i) fonts_[i] = toQFont(state_.sliders.sliders[i].font);
     layoutDirty_ = false;
@@ -165,7 +160,8 @@ void PoseArea::redraw(const QRegion& region) {
 }
 
 void PoseArea::drawSlider(QPainter& painter, int number, const SkinMetrics& metrics) {
-  const PoseSlider& slider = state_.sliders.sliders[number];
+  // Drawn inside the area; the stored position is not touched.
+  const PoseSlider slider = placedSlider(state_.sliders.sliders[number], width(), height());
   const PoseValues& pose = currentPose(state_);
   const int value = pose.values[number];
   const std::optional<int> base = activeBaseValue(number);
@@ -256,7 +252,8 @@ void PoseArea::press(QMouseEvent* event, bool) {
   const QPoint at = event->position().toPoint();
   const SkinMetrics metrics = skinMetrics();
   const PoseValues& pose = currentPose(state_);
-  const SliderHit hit = hitTestSliders(state_.sliders, pose, metrics, at.x(), at.y());
+  const SliderTable placed = placedSliders(state_.sliders, width(), height());
+  const SliderHit hit = hitTestSliders(placed, pose, metrics, at.x(), at.y());
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   const bool shift = event->modifiers() & Qt::ShiftModifier;
 
@@ -285,7 +282,7 @@ void PoseArea::press(QMouseEvent* event, bool) {
       stepTimer_.start(kFirstRepeatDelayMs);
       break;
     case SliderPart::Knob: {
-      SliderGeometry g = layoutSlider(hit.slider, state_.sliders.sliders[hit.slider], pose.values[hit.slider], metrics);
+      SliderGeometry g = layoutSlider(hit.slider, placed.sliders[hit.slider], pose.values[hit.slider], metrics);
       grabOffset_ = at.x() - g.knob.left - metrics.knobWidth / 2;
       if (!ctrl) deselectAllSliders(state_.sliders);
       mode_ = Mode::DragKnob;
@@ -339,7 +336,7 @@ void PoseArea::mouseMoveEvent(QMouseEvent* event) {
   switch (mode_) {
     case Mode::DragKnob: {
       const SkinMetrics metrics = skinMetrics();
-      const PoseSlider& slider = state_.sliders.sliders[operated_];
+      const PoseSlider slider = placedSlider(state_.sliders.sliders[operated_], width(), height());
       int knobLeft = at.x() - grabOffset_ - metrics.knobWidth / 2 - slider.x;
       PoseValues pose = currentPose(state_);
       int value = dragValue(slider, knobLeft, metrics, modifiersOf(event->modifiers()), activeBaseValue(operated_));
@@ -350,11 +347,13 @@ void PoseArea::mouseMoveEvent(QMouseEvent* event) {
       break;
     }
     case Mode::MoveSliders: {
+      // A moved slider goes on from where it is shown.
       QPoint delta = at - lastPoint_;
       for (PoseSlider& s : state_.sliders.sliders) {
         if (!s.selected()) continue;
-        s.x += delta.x();
-        s.y += delta.y();
+        const PoseSlider shown = placedSlider(s, width(), height());
+        s.x = shown.x + delta.x();
+        s.y = shown.y + delta.y();
       }
       markLayoutDirty();
       if (slidersMoved) slidersMoved();
@@ -376,10 +375,11 @@ void PoseArea::updateRubberBand(const QPoint& to) {
   if (mode_ == Mode::RubberReplace) deselectAllSliders(state_.sliders);
   const SkinMetrics metrics = skinMetrics();
   const QRect band = rubberBand_.normalized();
+  const SliderTable placed = placedSliders(state_.sliders, width(), height());
   for (int i = 0; i < kSliderCount; ++i) {
     PoseSlider& s = state_.sliders.sliders[i];
     if (!s.enabled()) continue;
-    if (band.intersects(toQRect(layoutSlider(i, s, currentPose(state_).values[i], metrics).bar)))
+    if (band.intersects(toQRect(layoutSlider(i, placed.sliders[i], currentPose(state_).values[i], metrics).bar)))
       s.displayFlags |= kSliderSelected;
   }
   refresh();
@@ -439,7 +439,8 @@ bool PoseArea::event(QEvent* event) {
     case QEvent::ToolTip: {
       auto* help = static_cast<QHelpEvent*>(event);
       const PoseValues& pose = currentPose(state_);
-      SliderHit hit = hitTestSliders(state_.sliders, pose, skinMetrics(), help->pos().x(), help->pos().y());
+      SliderHit hit = hitTestSliders(placedSliders(state_.sliders, width(), height()), pose, skinMetrics(),
+                                     help->pos().x(), help->pos().y());
       if (hit.slider >= 0) {
         QToolTip::showText(help->globalPos(),
                            toQString(sliderTooltip(hit.slider, state_.sliders.sliders[hit.slider],
@@ -453,8 +454,10 @@ bool PoseArea::event(QEvent* event) {
     }
     case QEvent::WindowDeactivate:
     case QEvent::Hide:
-      // A drag that loses the mouse still ends with its undo record.
-      if (mode_ == Mode::DragKnob) endDrag();
+      // Losing the mouse (a modal question, another window) ends whatever the
+      // button started: a drag with its undo record, and a held step button
+      // before its timer steps the joint on to its limit.
+      if (mode_ != Mode::None) endOperation();
       break;
     default:
       break;

@@ -235,5 +235,59 @@ TEST_F(BlockEditing, PropertiesOpenForTheBlockUnderTheRightClickElseTheFirstSele
   EXPECT_EQ(blockForProperties(state.motion, Point{1000, 1000}, Point{}), calc);
 }
 
+TEST_F(BlockEditing, HeldTimeTabAndWheelRecordAStepOnlyForAChange) {
+  int poseShown = 0;
+  state.views.poseChanged = [&] { ++poseShown; };
+  pose0->pose.steps = 2;
+  EXPECT_TRUE(stepHeldTime(state, *pose0, -1));
+  EXPECT_EQ(pose0->pose.steps, 1);
+  EXPECT_FALSE(stepHeldTime(state, *pose0, -1));  // held at 1: no further step
+  EXPECT_EQ(undoStates(), 2u);
+  EXPECT_EQ(poseShown, 1);  // the pose area shows the current pose's time
+  EXPECT_TRUE(state.status.has(status::kModified));
+
+  MotionBlock* pose1 = add(KindPose, u"POSE 1", 300, 50);
+  pose1->pose.steps = 239;
+  pose1->flags |= block_flag::kSelected;
+  EXPECT_FALSE(wheelSelectedTimes(state, 2, false, true));  // already at 239
+  EXPECT_FALSE(wheelSelectedTimes(state, 0, false, false));
+  EXPECT_TRUE(wheelSelectedTimes(state, -1, true, false));
+  EXPECT_EQ(pose1->pose.steps, 234);
+  EXPECT_EQ(undoStates(), 3u);
+  EXPECT_EQ(poseShown, 1);  // the current pose is not selected
+
+  EXPECT_FALSE(finishBlockMove(state, false));
+  EXPECT_EQ(undoStates(), 3u);
+}
+
+TEST_F(BlockEditing, AHeldLinkRecordsAStepOnlyWhenItChanged) {
+  pose0->flags |= block_flag::kSelected;
+  HeldLink hold = holdLink(state.motion, *pose0, kNextLink, Point{200, 300});
+  EXPECT_FALSE(pose0->selected());
+  EXPECT_TRUE(pose0->flags & block_flag::kDraggingNext);
+  EXPECT_EQ(hold.targetBefore, end);
+  EXPECT_FALSE(releaseLink(state, hold));  // let go where it was
+  EXPECT_FALSE(pose0->flags & block_flag::kDraggingNext);
+  EXPECT_EQ(undoStates(), 1u);
+
+  hold = holdLink(state.motion, *pose0, kNextLink, Point{200, 300});
+  pose0->routeOffset[kNextLink] += 4;
+  EXPECT_TRUE(releaseLink(state, hold));
+  EXPECT_EQ(undoStates(), 2u);
+  EXPECT_TRUE(state.status.has(status::kModified));
+}
+
+TEST_F(BlockEditing, AHoldEndsWithItsBlock) {
+  MotionBlock* pose1 = add(KindPose, u"POSE 1", 300, 50);
+  EXPECT_TRUE(holdsBlock(state.motion, pose1));
+  HeldLink hold = holdLink(state.motion, *pose1, kNextLink, Point{0, 0});
+  pose1->flags |= block_flag::kSelected;
+  deleteBlocksCommand(state);  // Del while the mouse holds the link
+  EXPECT_FALSE(holdsBlock(state.motion, pose1));
+  const size_t states = undoStates();
+  EXPECT_FALSE(releaseLink(state, hold));
+  EXPECT_EQ(undoStates(), states);
+}
+
 }  // namespace
 }  // namespace kv

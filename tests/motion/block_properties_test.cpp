@@ -109,6 +109,25 @@ TEST(BlockProperties, StoringAndApplyingTouchOnlyTheDialogsFields) {
   EXPECT_EQ(state.motion.first()->name, u"block");
 }
 
+TEST(BlockProperties, CodesTheListsCannotShowSurviveOkUnlessAnotherIsPicked) {
+  MotionBlock branch = blockOf(KindBranch);
+  branch.condition = 9;  // as read from a file
+  BlockPropertyEntries entries = entriesOf(branch);
+  EXPECT_EQ(entries.condition, kNoListEntry);
+  ASSERT_TRUE(storeEntries(branch, kBranchBlockDialog, entries).ok);
+  EXPECT_EQ(branch.condition, 9);
+  entries.condition = CondEqual;
+  ASSERT_TRUE(storeEntries(branch, kBranchBlockDialog, entries).ok);
+  EXPECT_EQ(branch.condition, CondEqual);
+
+  MotionBlock calculation = blockOf(KindCalcConstant);
+  calculation.operation = 200;
+  entries = entriesOf(calculation);
+  EXPECT_EQ(entries.operation, kNoListEntry);
+  ASSERT_TRUE(storeEntries(calculation, kCalculationBlockDialog, entries).ok);
+  EXPECT_EQ(calculation.operation, 200);
+}
+
 TEST(BlockProperties, DialogsListsLiveValuesAndDetails) {
   EXPECT_EQ(propertyDialogFor(blockOf(KindLoop)), kPoseBlockDialog);
   EXPECT_EQ(propertyDialogFor(blockOf(KindCalcVariable)), kCalculationBlockDialog);

@@ -215,9 +215,9 @@ TEST(Routing, HeldLinkFollowsItsFreeEndAndAnOpenLinkIsAStub) {
   EXPECT_EQ(open.tip(), (Point{140, 130}));
   EXPECT_EQ(open.exit(), open.tip());
   EXPECT_TRUE(open.open);
-  // The branch link's stub sits beside it on the lower edge, not over the caption.
-  EXPECT_EQ(f.route(kBranchLink).tip(), (Point{130, 130}));
-  EXPECT_EQ(hitTest(f.motion, Point{130, 130}).code, HitBranchEnd);
+  // The branch link's stub sits 10 pixels left of and above it.
+  EXPECT_EQ(f.route(kBranchLink).tip(), (Point{130, 120}));
+  EXPECT_EQ(hitTest(f.motion, Point{130, 120}).code, HitBranchEnd);
   EXPECT_EQ(hitTest(f.motion, Point{140, 130}).code, HitNextEnd);
 }
 
@@ -309,6 +309,12 @@ TEST(DragBlocks, SnapsToTheGridAndStaysInsideTheCanvas) {
   MotionBlock* b = place(motion, KindPose, 33, 47, 93, 87);
   MotionBlock* other = place(motion, KindPose, 500, 500, 560, 540);
   b->flags = block_flag::kSelected;
+
+  // A Shift+click, or a movement inside one grid cell, leaves the blocks
+  // where they are, off the grid.
+  EXPECT_FALSE(dragSelectedBlocks(motion, Point{19, 12}, Point{19, 12}, true, 10, 10));
+  EXPECT_FALSE(dragSelectedBlocks(motion, Point{19, 12}, Point{17, 15}, true, 10, 10));
+  EXPECT_EQ(blockRect(*b), (AreaRect{33, 47, 93, 87}));
 
   // Snapped: the block first goes down to (30, 40), then the movement from
   // 19 to 38 counts as two grid steps across (10 to 30) and none down.

@@ -159,6 +159,24 @@ TEST(SliderSettingsApply, SelectedSlidersTakeOnlyWhatWasEntered) {
   EXPECT_EQ(table.sliders[1].upperLimit, 50);
 }
 
+TEST(SliderSettingsApply, SelectedSlidersKeepTheirDecimalPlacesWithoutACheckedFormat) {
+  ScriptedAnswerer answers;
+  answers.answerNext(MessageAnswer::Yes);
+  SliderTable table = tableWithJoints();
+  table.sliders[0].displayFlags |= kSliderSelected;
+  table.sliders[0].valueFormat = FormatDegrees;
+  table.sliders[0].decimalPlaces = 2;
+  table.sliders[1].displayFlags |= kSliderSelected;
+  table.sliders[1].valueFormat = FormatPercent;
+  table.sliders[1].decimalPlaces = 1;
+  SliderSettingsForm form = formForSelection();  // no format radio checked, spin at 0
+  form.name = u"arm";
+  applySliderSettings(table, form);
+  EXPECT_EQ(table.sliders[0].name, u"arm");
+  EXPECT_EQ(table.sliders[0].decimalPlaces, 2);
+  EXPECT_EQ(table.sliders[1].decimalPlaces, 1);
+}
+
 TEST(SliderSettingsApply, SelectedSlidersWithReversedLimitsWarnOncePerSlider) {
   ScriptedAnswerer answers;
   answers.answerNext(MessageAnswer::Yes);

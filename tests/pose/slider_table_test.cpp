@@ -175,11 +175,14 @@ TEST(SliderRange, EqualOrReversedLimitsStaySafe) {
   EXPECT_EQ(r.lower, -100);
   EXPECT_EQ(r.upper, 100);
   EXPECT_EQ(r.clamp(150), 100);
+  // Equal limits allow their one value: the span is a divisor of 1, but
+  // clamping does not accept a second value.
   s.lowerLimit = s.upperLimit = 0;
-  EXPECT_GE(safeRange(s).span(), 1);
-  EXPECT_EQ(safeRange(s).clamp(5), 1);
+  EXPECT_EQ(safeRange(s).span(), 1);
+  EXPECT_EQ(safeRange(s).clamp(5), 0);
+  EXPECT_EQ(safeRange(s).clamp(-5), 0);
   s.lowerLimit = s.upperLimit = 32767;
-  EXPECT_EQ(safeRange(s).upper, 32767);
+  EXPECT_EQ(safeRange(s).clamp(0), 32767);
   EXPECT_EQ(safeRange(s).span(), 1);
 
   // Equal limits must not divide by zero in the knob position or the percent text.
@@ -187,6 +190,7 @@ TEST(SliderRange, EqualOrReversedLimitsStaySafe) {
   s.valueFormat = FormatPercent;
   SkinMetrics skin;
   EXPECT_EQ(knobOffset(s, 0, skin), 0);
+  EXPECT_EQ(valueAtOffset(s, skin.barWidth, skin), 0);
   EXPECT_EQ(sliderValueText(s, 0, std::nullopt), u"       0%");
 }
 

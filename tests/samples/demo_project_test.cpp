@@ -3,6 +3,7 @@
 // has the size the pose and motion areas take their geometry from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -10,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "board_memory.h"
 #include "display/display_settings.h"
+#include "motion/motion_layout.h"
+#include "motion_runner.h"
 #include "motion/motion_commands.h"
 #include "rom/compiled_motion.h"
 #include "shell/project.h"
@@ -111,7 +115,31 @@ TEST(DemoProject, LoadsWithoutAMessageAndSkinsHaveTheSizesOfTheirSlots) {
   EXPECT_EQ(state.motion.first()->kind, KindStart);
   ASSERT_NE(state.motion.currentBlock, nullptr);
   EXPECT_EQ(state.motion.currentBlock->name, u"直立");
-  EXPECT_TRUE(compileMotion(0x201A00, state.motion, 64, 100).ok);
+  const CompiledMotion compiled = compileMotion(boardsim::kMotionArea, state.motion, 64, 100);
+  ASSERT_TRUE(compiled.ok);
+
+  // The virtual board runs it: each wave swings the right forearm (slider 6)
+  // out to +300.
+  boardsim::BoardMemory memory;
+  memory.write(boardsim::kMotionArea, compiled.bytes.data(), compiled.bytes.size());
+  boardsim::MotionRunner runner;
+  runner.start(memory, boardsim::kMotionArea);
+  int waves = 0;
+  bool out = false;
+  uint32_t fault = 0;
+  for (int cycle = 0; runner.running() && cycle < 100000; ++cycle) {
+    ASSERT_TRUE(runner.cycle(memory, &fault));
+    const bool nowOut = memory.variable(6) == 300;
+    if (nowOut && !out) ++waves;
+    out = nowOut;
+  }
+  EXPECT_FALSE(runner.running());
+  EXPECT_EQ(waves, 3);
+  // The flowchart says so too: its branch reads "v[100] != 3".
+  const auto branch = std::find_if(state.motion.blocks.begin(), state.motion.blocks.end(),
+                                   [](const auto& b) { return b->kind == KindBranch; });
+  ASSERT_NE(branch, state.motion.blocks.end());
+  EXPECT_EQ(blockCaption(**branch), u"v[100] != 3");
 }
 
 }  // namespace

@@ -187,6 +187,25 @@ class BlockPropertyDialogsTest : public QObject {
     QCOMPARE(f.block(KindBranch)->testValue, int16_t{100});
   }
 
+  void aConditionTheListCannotShowIsKeptAndNamesAreCutWhereTheyAreStored() {
+    Fixture f;
+    testing::ScriptedAnswerer answers;
+    MotionBlock* branch = f.block(KindBranch);
+    branch->condition = 9;
+    FakeVariables variables;
+    BranchBlockDialog dialog(f.state, *branch, variables, nullptr);
+    dialog.show();
+    QCOMPARE(control<QComboBox>(dialog, 1826)->currentIndex(), -1);
+    QLineEdit* name = control<QLineEdit>(dialog, 1822);
+    name->clear();
+    QTest::keyClicks(name, QString(31, QLatin1Char('n')));
+    QCOMPARE(name->text().size(), 30);
+    click(dialog, 1);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(int(branch->condition), 9);
+    QVERIFY(branch->name == std::u16string(30, u'n'));
+  }
+
   void branchCancelDiscardsTheDetailValue() {
     Fixture f;
     testing::ScriptedAnswerer answers;

@@ -3,7 +3,9 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include "motion/block_editing.h"
 #include "motion/motion_layout.h"
+#include "display/ui/fonts.h"
 #include "motion/ui/motion_area.h"
 #include "pose/show_pose.h"
 #include "shell/undo_commands.h"
@@ -252,6 +254,42 @@ class MotionAreaTest : public QObject {
     QCOMPARE(int(f.b()->pose.steps), 11);
   }
 
+  void aHeldTimeTabFollowsItsBlockThroughEditsByKeys() {
+    Fixture f;
+    MotionBlock* b = f.b();
+    MotionBlock* branch = f.branch();
+    const int branchSteps = branch->pose.steps;
+    b->pose.steps = 50;
+    f.area->refresh();
+    const int middle = b->top + (b->bottom - b->top) / 2;
+    const QPoint up = f.client(Point{b->right - 7, middle + 2});
+    f.press(up);
+    QCOMPARE(int(b->pose.steps), 51);
+    // Del on the earlier pose A while the button is held: B moves up the list.
+    f.a()->flags |= block_flag::kSelected;
+    QCOMPARE(deleteBlocksCommand(f.state), 1);
+    QTest::qWait(700);  // past the first repeat
+    QVERIFY(b->pose.steps > 51);
+    QCOMPARE(int(branch->pose.steps), branchSteps);
+    f.release(up);
+  }
+
+  void deletingTheHeldPoseEndsTheHold() {
+    Fixture f;
+    MotionBlock* b = f.b();
+    const int branchSteps = f.branch()->pose.steps;
+    const QPoint up = f.client(Point{b->right - 7, b->top + (b->bottom - b->top) / 2 + 2});
+    f.press(up);
+    b->flags |= block_flag::kSelected;
+    QCOMPARE(deleteBlocksCommand(f.state), 1);
+    const int steps = f.undoSteps;
+    QTest::qWait(700);
+    QCOMPARE(f.undoSteps, steps);
+    QCOMPARE(int(f.b()->pose.steps), branchSteps);  // the branch block, now at B's list position
+    f.release(up);
+    QCOMPARE(f.undoSteps, steps);
+  }
+
   void wheelChangesTheTimesOfSelectedPoses() {
     Fixture f;
     f.a()->flags |= block_flag::kSelected;
@@ -325,6 +363,24 @@ class MotionAreaTest : public QObject {
     QVERIFY(far->top >= origin.y() && far->top < origin.y() + f.view()->height());
     f.area->ensureVisible(f.a());
     QCOMPARE(f.area->scrollOrigin(), QPoint(30, 40));
+  }
+
+  void openLinksOfABranchCarryTheirLabels() {
+    Fixture f;
+    f.area->refresh();
+    const QImage shot = f.view()->grab().toImage();
+    const QColor labelFill = toQColor(f.state.display.colours.branchBlock);
+    // Below the branch block's lower edge, around each stub, only a label
+    // box has the branch fill.
+    for (int link : {kNextLink, kBranchLink}) {
+      const LinkRoute stub = routeLink(*f.branch(), link);
+      QVERIFY(stub.open);
+      int filled = 0;
+      for (int y = f.branch()->bottom + 1; y <= f.branch()->bottom + 3; ++y)
+        for (int x = stub.handle.x - 12; x <= stub.handle.x + 12; ++x)
+          if (shot.pixelColor(f.client(Point{x, y})) == labelFill) ++filled;
+      QVERIFY2(filled > 0, qPrintable(QString("link %1").arg(link)));
+    }
   }
 
   void paintsTheTimeBarAndTheCurrentMarker() {

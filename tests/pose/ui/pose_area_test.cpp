@@ -177,6 +177,40 @@ class PoseAreaTest : public QObject {
     QVERIFY(redo(f.state));
     QCOMPARE(f.value(), dragged);
   }
+
+  void steppingEndsWhenTheWindowLosesTheMouse() {
+    Fixture f;
+    int recorded = 0;
+    f.state.views.undoChanged = [&] { ++recorded; };
+    QTest::mousePress(f.area.get(), Qt::LeftButton, Qt::NoModifier, f.stepButton(true));
+    QCOMPARE(f.value(), 10);
+    QCOMPARE(recorded, 1);
+    // A modal question takes the mouse while the button is still held.
+    QEvent deactivate(QEvent::WindowDeactivate);
+    QApplication::sendEvent(f.area.get(), &deactivate);
+    QTest::qWait(700);  // past the first repeat delay
+    QCOMPARE(f.value(), 10);
+    QCOMPARE(recorded, 1);
+  }
+
+  void drawingLeavesStoredPositionsAloneAndDrawsInsideTheArea() {
+    Fixture f;
+    f.state.sliders.sliders[0].x = 400;
+    f.area->markLayoutDirty();
+    f.area->resize(150, 400);  // the centre bar dragged far to the left
+    f.area->grab();
+    QCOMPARE(f.state.sliders.sliders[0].x, 400);
+    QVERIFY(f.area->sliderBounds(0).left() < 150);
+    // What is drawn is what the mouse hits: a click on the shown bar selects it.
+    SliderGeometry shown = layoutSlider(0, placedSlider(f.state.sliders.sliders[0], 150, 400), 0, f.area->skinMetrics());
+    QTest::mouseClick(f.area.get(), Qt::LeftButton, Qt::NoModifier, QPoint(shown.bar.left + 2, shown.bar.top + shown.bar.height / 2));
+    QVERIFY(f.state.sliders.sliders[0].selected());
+    // The area grows again: the slider is back where the user put it.
+    f.area->resize(500, 400);
+    f.area->grab();
+    QCOMPARE(f.state.sliders.sliders[0].x, 400);
+    QVERIFY(f.area->sliderBounds(0).left() > 150);
+  }
 };
 
 QTEST_MAIN(PoseAreaTest)
