@@ -1,7 +1,7 @@
 # Starts the editor with KIVANE2_SCREENSHOT and checks the picture was written.
 file(REMOVE ${OUT})
 set(ENV{KIVANE2_SCREENSHOT} ${OUT})
-execute_process(COMMAND ${EXE} RESULT_VARIABLE rc TIMEOUT 60)
+execute_process(COMMAND ${EXE} ${PROJECT} RESULT_VARIABLE rc TIMEOUT 60)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the editor exited with ${rc}")
 endif()
