@@ -197,10 +197,6 @@ bool parseWriteRequest(const uint8_t* request, size_t size, std::vector<Block>& 
 // Splits the headers of a read request; `headers` starts behind the tag.
 bool parseReadRequest(const uint8_t* headers, size_t size, std::vector<Block>& blocks);
 
-// How many times a caller collects the reply of a read request of
-// `requestLength` bytes before it gives up: one more than its full reports.
-constexpr int readExecTries(int requestLength) { return requestLength / static_cast<int>(kReportPayload) + 1; }
-
 // ---------------------------------------------------------------- virtual boards
 
 inline constexpr size_t kMaxHelloName = 126;

@@ -144,6 +144,7 @@ TEST(Motion, APoseReachesItsTargetInItsTime) {
   EXPECT_EQ(runToEnd(board), 4);
   EXPECT_EQ(board.memory().variable(30), -200);
   EXPECT_EQ(board.memory().u16(kOperatingState), kStateIdle);
+  EXPECT_EQ(board.memory().u16(kErrorCode), kErrorNone) << "a motion that ends at its end byte is no error";
   EXPECT_EQ(board.memory().variable(kServoEnableLow), -1);
   EXPECT_EQ(board.memory().variable(kServoEnableHigh), 0x3FFF);
 }

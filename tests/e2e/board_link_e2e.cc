@@ -452,25 +452,6 @@ TEST_F(BoardLinkE2E, LiveStateFollowsServoPowerAndALivePose) {
   EXPECT_FALSE(state_.linkBusy.load());
 }
 
-TEST_F(BoardLinkE2E, LiveStateDistributesTheControllerWords) {
-  ASSERT_NO_FATAL_FAILURE(startAndConnect());
-  // v[240..251] as a controller would leave them: kind, digital, one word
-  // that is not a controller value, then nine more.
-  for (uint32_t i = 0; i < 12; ++i) link_.store16(a::kControllerState + 2 * i, static_cast<uint16_t>(0x1100 + i));
-  link_.store16(a::kControllerState, 3);
-  ASSERT_EQ(access_.writeBlocks({{a::kControllerState, 24}}), 1);
-  for (uint32_t i = 0; i < 12; ++i) link_.store16(a::kControllerState + 2 * i, 0);
-
-  LiveSnapshot snapshot;
-  ASSERT_EQ(access_.readLiveState(snapshot), 1);
-  EXPECT_EQ(snapshot.controllerKind, 3);
-  const std::array<uint16_t, 10> words{0x1101, 0x1103, 0x1104, 0x1105, 0x1106,
-                                       0x1107, 0x1108, 0x1109, 0x110A, 0x110B};
-  EXPECT_EQ(snapshot.controllerWords, words);
-  EXPECT_EQ(snapshot.rightStickX(), 0x1104);
-  EXPECT_EQ(snapshot.mapMode(3), 0x110B);
-}
-
 TEST_F(BoardLinkE2E, StopRequestStopsTheRunningProgram) {
   ASSERT_NO_FATAL_FAILURE(startAndConnect());
   ASSERT_EQ(access_.setServoPower(1), 1);
@@ -624,18 +605,6 @@ TEST_F(BoardLinkE2E, FlashStateLeftFailedDoesNotFailTheNextWriter) {
   fillImage(kFreeSector, std::vector<uint8_t>(a::kFlashBlockSize, 0));
   ASSERT_EQ(access_.readBlocks({{kFreeSector, static_cast<int>(a::kFlashBlockSize)}}), 1);
   EXPECT_EQ(image(kFreeSector, a::kFlashBlockSize), data);
-}
-
-TEST_F(BoardLinkE2E, ProgrammingAPageThatWasNotErasedFails) {
-  ASSERT_NO_FATAL_FAILURE(startAndConnect());
-  LinkHold hold;
-  ASSERT_EQ(access_.takeLinkOffline(hold), 1);
-  const int tag = access_.startStatusRead();
-  ASSERT_EQ(access_.flashStep(tag, {kFreeSector, 0}), FlashStepResult::Done);
-  fillImage(kFreeSector, pattern(1));
-  ASSERT_EQ(access_.flashStep(tag, {kFreeSector, static_cast<int>(a::kFlashBlockSize)}), FlashStepResult::Done);
-  fillImage(kFreeSector, pattern(2));
-  EXPECT_EQ(access_.flashStep(tag, {kFreeSector, static_cast<int>(a::kFlashBlockSize)}), FlashStepResult::WaitFailed);
 }
 
 // ================================================================ faults

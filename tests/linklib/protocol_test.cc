@@ -273,12 +273,5 @@ TEST(Hello, CarriesIdentityAndProductString) {
   EXPECT_EQ(got.product.size(), kMaxHelloName);
 }
 
-TEST(ReadRequest, TriesGrowWithTheRequestsReports) {
-  EXPECT_EQ(readExecTries(60), 1);
-  EXPECT_EQ(readExecTries(61), 1);
-  EXPECT_EQ(readExecTries(62), 2);
-  EXPECT_EQ(readExecTries(124), 3);
-}
-
 }  // namespace
 }  // namespace tav

@@ -350,6 +350,7 @@ TEST_F(MemoryRead, LiveStateDistributesTheWordsAndSkipsTheOneAfterTheDigitalWord
   EXPECT_EQ(snapshot.controllerWords,
             (std::array<uint16_t, 10>{0x0001, 0x100, 0x102, 0x104, 0x106, 0x108, 0x10A, 0x10C, 0x10E, 0x110}));
   EXPECT_EQ(snapshot.vibration(), 0x100);
+  EXPECT_EQ(snapshot.rightStickX(), 0x102);
   EXPECT_EQ(snapshot.mapMode(3), 0x110);
 
   board.silent = true;
