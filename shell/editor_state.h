@@ -7,6 +7,7 @@
 #include <functional>
 #include <vector>
 
+#include "board/cpu_settings.h"
 #include "display/display_settings.h"
 #include "motion/motion.h"
 #include "pose/base_poses.h"
@@ -44,6 +45,10 @@ struct EditorState {
   DisplaySettings display;
   SliderTable sliders;
   BasePoseTable basePoses;
+  // The board's configuration: loaded from the ROM settings file, replaced
+  // by the board's own at every connection (the session hands it over on
+  // the GUI thread), edited by the CPU settings dialog.
+  CpuSettings cpuSettings;
   JointClipboard jointClipboard;
   Motion motion;
   BlockClipboard clipboard;

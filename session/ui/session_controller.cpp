@@ -24,7 +24,7 @@ SessionController::SessionController(EditorState& state, MainWindow& window)
   session_ = std::make_unique<OnlineSession>(link_, linkState_, state_, *this);
   playback_ = std::make_unique<Playback>(*session_);
   session_->hookLivePose();
-  session_->setCpuSettings(cpuSettings_);
+  session_->setCpuSettings(state_.cpuSettings);
 
   using command::Menu;
   namespace c = command;
@@ -117,7 +117,7 @@ void SessionController::showSessionState() {
 }
 
 void SessionController::boardSettingsRead() {
-  post([this] { cpuSettings_ = session_->cpuSettings(); });
+  post([this] { state_.cpuSettings = session_->cpuSettings(); });
 }
 
 void SessionController::liveStateUpdated() {

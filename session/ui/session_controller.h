@@ -25,7 +25,6 @@ class SessionController : public QObject, public SessionEvents {
 
   OnlineSession& session() { return *session_; }
   Playback& playback() { return *playback_; }
-  const CpuSettings& cpuSettings() const { return cpuSettings_; }
 
   // Stops playback and ends the session (at exit, before the window goes),
   // answering the threads' pending questions meanwhile; returns when both
@@ -48,7 +47,6 @@ class SessionController : public QObject, public SessionEvents {
   MainWindow& window_;
   TavBoardLink link_;
   LinkState linkState_;
-  CpuSettings cpuSettings_;
   std::unique_ptr<OnlineSession> session_;
   std::unique_ptr<Playback> playback_;
   // The session was connected when its state was last shown: the status
