@@ -147,6 +147,8 @@ void PoseArea::redraw(const QRegion& region) {
   painter.fillRect(backBuffer_.rect(), kAreaBackground);
   if (state_.status.has(status::kPoseWallpaper) && skins_.has(SkinPoseBackground))
     painter.drawImage(0, 0, skins_.image(SkinPoseBackground));
+  // Without a project the slider table holds no layout worth drawing.
+  if (state_.startupFailed) return;
   const SkinMetrics metrics = skinMetrics();
   for (int i = 0; i < kSliderCount; ++i) {
     if (!state_.sliders.sliders[i].enabled()) continue;

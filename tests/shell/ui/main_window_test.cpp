@@ -429,6 +429,16 @@ class MainWindowTest : public QObject {
                qPrintable(QString::number(id)));
     QVERIFY(!window.poseArea()->isEnabled());
     QVERIFY(!window.motionArea()->isEnabled());
+    // The empty slider table is not drawn: the pose area shows only its
+    // background.
+    window.resize(600, 400);
+    window.show();
+    const QImage area = window.poseArea()->grab().toImage();
+    QVERIFY(area.width() > 100 && area.height() > 100);
+    int foreign = 0;
+    for (int y = 0; y < area.height(); ++y)
+      for (int x = 0; x < area.width(); ++x) foreign += area.pixel(x, y) != area.pixel(0, 0);
+    QCOMPARE(foreign, 0);
 
     // Commands that would write the project's files, edit or go online do
     // nothing, even when run directly.
