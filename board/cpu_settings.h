@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace kv {
 
@@ -33,6 +34,7 @@ struct DeviceEntry {
 // One servo output channel: x = v[a] + the four terms, limited, then
 // PWM = base + coefficient * x / 32768.
 struct ServoRecord {
+  std::u16string name;  // at most 15 characters; kept by the editor, not on the board
   uint8_t variableA = 0;
   uint8_t term1Va = 0;
   uint8_t term1Vb = 0;
