@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace kv {
 
@@ -72,6 +73,15 @@ struct CpuSettings {
   uint8_t cn6Type = 0;
   uint8_t cn7Type = 0;
 };
+
+// The record after a connection: the board's settings, read over an earlier
+// copy of the record, with what only the editor keeps (servo names) taken
+// from the record as it is now, so a name edited since that copy stays.
+inline void takeBoardSettings(CpuSettings& record, const CpuSettings& board) {
+  CpuSettings merged = board;
+  for (int i = 0; i < kServoOutputCount; ++i) merged.servos[i].name = record.servos[i].name;
+  record = std::move(merged);
+}
 
 // The firmware version as a number (0x0100 gives 1.0).
 inline double firmwareVersionNumber(uint16_t version) { return version / 256.0; }
