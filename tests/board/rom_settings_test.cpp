@@ -5,6 +5,7 @@
 #include <string>
 
 #include "shell/text_encoding.h"
+#include "support/comma_locale.h"
 #include "shell/textfile.h"
 #include "support/temp_dir.h"
 
@@ -47,6 +48,8 @@ DeviceEntry device(uint16_t type, uint16_t size) {
 }
 
 TEST(RomSettingsFile, LoadOverAnOlderRecordAndSaveKeepValuesAndAreStable) {
+  // Volts are read and written with a point under a comma-decimal user locale too.
+  testing::CommaLocale comma;
   TempDir dir;
   std::u16string text = u"MASTER_CLOCK:[10000]\r\nBATTERY_SETTING:[4.0040]-[6.5000]\r\n\r\n";
   text += servoBlock(u"ABCDEFGHIJKLMNOPQ", 100);  // 17 characters
