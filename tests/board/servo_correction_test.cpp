@@ -60,7 +60,8 @@ TEST(ServoCorrection, BasesMoveByThePositionDifferenceAndStayInRange) {
 }
 
 // An editor with one pose block, an active base pose and a board that
-// answers as the test says.
+// answers as the test says. (The whole command against the virtual board is
+// in the session's end-to-end tests.)
 struct Correction {
   ScriptedAnswerer answers;
   EditorState state;
@@ -102,21 +103,6 @@ struct Correction {
     };
   }
 };
-
-TEST(ServoCorrection, CommandChecksAsksThenAppliesWithServosOffMeanwhile) {
-  Correction c;
-  c.state.status.set(status::kServosOn, true);
-  c.answers.answerNext(MessageAnswer::Yes);
-  EXPECT_TRUE(servoPositionCorrection(c.state, c.link));
-  EXPECT_EQ(c.answers.shownIds(), (std::vector<int>{40036, 40067, 40271}));
-  EXPECT_EQ(c.powerCalls, (std::vector<int>{0, 1}));
-  EXPECT_TRUE(c.state.status.has(status::kServosOn));
-  const uint16_t corrected = 7500 + 300 * 32767 / 32768 - 40 * 32767 / 32768;
-  EXPECT_EQ(c.state.cpuSettings.servos[0].base, corrected);
-  ASSERT_EQ(c.applied.size(), 1u);
-  EXPECT_EQ(c.applied[0].servos[0].base, corrected);
-  EXPECT_EQ(c.state.motion.currentBlock->pose.values[0], 40);  // the pose area shows the base pose
-}
 
 TEST(ServoCorrection, CommandStopsOrReportsFailureWithoutClaimingSuccess) {
   {

@@ -259,6 +259,7 @@ TEST_F(SessionOnline, ServoPositionCorrectionWritesTheMovedBaseWithTheServosOffM
   EXPECT_EQ(editor.cpuSettings.servos[0].base, corrected);
   const std::vector<uint8_t> base = server->read(a::kServoTableA + 4, 2);
   EXPECT_EQ(base[0] | base[1] << 8, corrected);
+  EXPECT_EQ(editor.motion.currentBlock->pose.values[0], 40);  // the pose area shows the base pose
   EXPECT_TRUE(editor.status.has(status::kServosOn));  // on again afterwards
   EXPECT_TRUE(eventually([&] { return server->variable(252) == 1; }));
 }
