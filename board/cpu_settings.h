@@ -6,6 +6,8 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
+#include <utility>
 
 namespace kv {
 
@@ -33,6 +35,7 @@ struct DeviceEntry {
 // One servo output channel: x = v[a] + the four terms, limited, then
 // PWM = base + coefficient * x / 32768.
 struct ServoRecord {
+  std::u16string name;  // at most 15 characters; kept by the editor, not on the board
   uint8_t variableA = 0;
   uint8_t term1Va = 0;
   uint8_t term1Vb = 0;
@@ -70,6 +73,15 @@ struct CpuSettings {
   uint8_t cn6Type = 0;
   uint8_t cn7Type = 0;
 };
+
+// The record after a connection: the board's settings, read over an earlier
+// copy of the record, with what only the editor keeps (servo names) taken
+// from the record as it is now, so a name edited since that copy stays.
+inline void takeBoardSettings(CpuSettings& record, const CpuSettings& board) {
+  CpuSettings merged = board;
+  for (int i = 0; i < kServoOutputCount; ++i) merged.servos[i].name = record.servos[i].name;
+  record = std::move(merged);
+}
 
 // The firmware version as a number (0x0100 gives 1.0).
 inline double firmwareVersionNumber(uint16_t version) { return version / 256.0; }

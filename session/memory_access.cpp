@@ -20,6 +20,11 @@ constexpr int kSettingsWriteMs = 64;
 constexpr int kServoWriteMs = 32;
 constexpr int kTableWriteMs = 80;
 constexpr int kReportPayload = 62;
+// Apply's settings blocks: 0x200028-0x200035 (battery, voice word, boot
+// timer, control period, voice bytes) and 0x20003C-0x20003F (pad type,
+// controller servo-on, connector types).
+constexpr int kSettingsBlockSize = 14;
+constexpr int kControllerBlockSize = 4;
 constexpr int kTableBlock = 250;  // large writes go out in blocks of this size
 constexpr uint32_t kNameBytes = 15;          // robot name bytes at the name pointer
 constexpr uint32_t kNameBlock = 16;          // read as one 16-byte block
@@ -281,21 +286,30 @@ int MemoryAccess::applySettingsToRam(const CpuSettings& settings) {
   }
   bool ok = true;
 
-  link_.store32(a::kControlPeriod, settings.controlPeriod);
+  // What the CPU settings dialog edits, and nothing else: the settings from
+  // 0x200028 up to the voice bytes, the controller and connector bytes from
+  // 0x20003C, and the interpolation types. The device table pointer between
+  // them is set only by the device table's own write below.
   link_.store16(a::kBatteryAlarm, settings.batteryAlarm);
   link_.store16(a::kBatteryShutdown, settings.batteryShutdown);
   link_.store16(a::kVoiceVariable, settings.voiceVariable);
   link_.store16(a::kBootTimer, static_cast<uint16_t>(settings.bootTimer));
+  link_.store32(a::kControlPeriod, settings.controlPeriod);
   link_.store8(a::kVoiceOutput, settings.voiceOutput);
   link_.store8(a::kAmplifier, settings.amplifier);
+  link_.store8(a::kPadType, settings.padType);
   link_.store8(a::kControllerServoOn, settings.controllerServoOn);
   link_.store8(a::kCn6Type, settings.cn6Type);
   link_.store8(a::kCn7Type, settings.cn7Type);
   link_.storeBytes(a::kInterpolation, settings.interpolation);
-  ok = writeBlocks({{a::kControlPeriod, 16}, {a::kInterpolation, kInterpolationCount}}) && ok;
+  ok = writeBlocks({{a::kBatteryAlarm, kSettingsBlockSize},
+                    {a::kPadType, kControllerBlockSize},
+                    {a::kInterpolation, kInterpolationCount}}) &&
+       ok;
   sleepMs(kSettingsWriteMs);
 
-  // Servo outputs: table A's first 14 bytes, then table B, one write per record.
+  // Servo outputs: table A with its torque-off bytes, then table B, one
+  // write per record.
   for (int i = 0; i < kServoOutputCount; ++i) {
     const ServoRecord& servo = settings.servos[i];
     const uint32_t at = a::kServoTableA + a::kServoRecordSize * static_cast<uint32_t>(i);
@@ -308,7 +322,9 @@ int MemoryAccess::applySettingsToRam(const CpuSettings& settings) {
     link_.store16(at + 8, static_cast<uint16_t>(servo.term1Coefficient));
     link_.store16(at + 10, static_cast<uint16_t>(servo.lowerLimit));
     link_.store16(at + 12, static_cast<uint16_t>(servo.upperLimit));
-    if (!writeBlocks({{at, 14}})) {
+    link_.store8(at + 14, servo.torqueOffVariable);
+    link_.store8(at + 15, servo.torqueOffBits);
+    if (!writeBlocks({{at, static_cast<int>(a::kServoRecordSize)}})) {
       ok = false;
       break;
     }
@@ -316,9 +332,6 @@ int MemoryAccess::applySettingsToRam(const CpuSettings& settings) {
   }
   for (int i = 0; i < kServoOutputCount; ++i) {
     const ServoRecord& servo = settings.servos[i];
-    const uint32_t atA = a::kServoTableA + a::kServoRecordSize * static_cast<uint32_t>(i);
-    link_.store8(atA + 14, servo.torqueOffVariable);
-    link_.store8(atA + 15, servo.torqueOffBits);
     const uint32_t at = a::kServoTableB + a::kServoRecordSize * static_cast<uint32_t>(i);
     for (uint32_t t = 0; t < 3; ++t) {
       link_.store16(at + 4 * t, static_cast<uint16_t>(servo.termCoefficient[t]));

@@ -147,6 +147,12 @@ class MemoryAccess {
   int readBoardWord(uint32_t address);
   int setServoPower(int on);
   int sendStopRequest();
+  // Writes what the CPU settings dialog edits into board RAM: battery
+  // thresholds, voice word, boot timer, control period and voice bytes
+  // (0x200028-0x200035), pad type, controller servo-on and connector types
+  // (0x20003C-0x20003F), the interpolation types, servo tables A (with the
+  // torque-off bytes) and B, then the device table. Shows 40107 when the
+  // link cannot be had. 1 when every write went out.
   int applySettingsToRam(const CpuSettings& settings);
 
   // ---- writers that hold the link outside the session

@@ -69,8 +69,11 @@ int OnlineSession::startSession() {
       startPose_ = livePoseOf(currentPose(editor_), kFirstStartPoseTime);
     }
     {
+      // The board's settings are read over the record as it is now, so what
+      // the board does not hold (servo names) survives the connection.
       std::lock_guard lock(dataMutex_);
       projectRobotName_ = editor_.project.modelName;
+      settings_ = editor_.cpuSettings;
     }
     // The thread counts as running before it starts, so the wait below never
     // sees a stale state.

@@ -1,4 +1,5 @@
 // The settings-file loaders start-up runs, one slot for each kind of file.
+#include "board/rom_settings.h"
 #include "display/display_settings.h"
 #include "pose/base_poses.h"
 #include "pose/slider_table.h"
@@ -19,6 +20,10 @@ ProjectLoaders defaultProjectLoaders(SkinImageLoader* skinImages) {
   };
   loaders.loadBasePoses = [](EditorState& state, const std::filesystem::path& file) {
     return loadBasePoses(file, state.basePoses);
+  };
+  loaders.clearRomSettings = [](EditorState& state) { state.cpuSettings = CpuSettings{}; };
+  loaders.loadRomSettings = [](EditorState& state, const std::filesystem::path& file) {
+    return loadRomSettings(file, state.cpuSettings);
   };
   // The motion area does not exist yet: its height comes from the window size.
   loaders.startNewMotion = [](EditorState& state) { newMotion(state, 0); };

@@ -24,7 +24,6 @@ SessionController::SessionController(EditorState& state, MainWindow& window)
   session_ = std::make_unique<OnlineSession>(link_, linkState_, state_, *this);
   playback_ = std::make_unique<Playback>(*session_);
   session_->hookLivePose();
-  session_->setCpuSettings(state_.cpuSettings);
 
   using command::Menu;
   namespace c = command;
@@ -117,7 +116,7 @@ void SessionController::showSessionState() {
 }
 
 void SessionController::boardSettingsRead() {
-  post([this] { state_.cpuSettings = session_->cpuSettings(); });
+  post([this] { takeBoardSettings(state_.cpuSettings, session_->cpuSettings()); });
 }
 
 void SessionController::liveStateUpdated() {

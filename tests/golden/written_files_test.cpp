@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "board/rom_settings.h"
 #include "display/display_settings.h"
 #include "motion/motion_file.h"
 #include "pose/base_poses.h"
@@ -234,6 +235,97 @@ TEST(GoldenFiles, BasePoseFile) {
   TempDir dir;
   ASSERT_TRUE(saveBasePoses(dir / "medit_defpos.ini", table));
   EXPECT_EQ(testing::readBytes(dir / "medit_defpos.ini"), writtenForm(expected));
+}
+
+TEST(GoldenFiles, RomSettingsFile) {
+  CpuSettings settings;
+  settings.controlPeriod = 10000;
+  settings.batteryAlarm = 4004;
+  settings.batteryShutdown = 65535;
+  settings.voiceOutput = 1;
+  settings.amplifier = 0x81;
+  settings.voiceVariable = 30;
+  settings.bootTimer = -1;
+  settings.padType = 3;
+  settings.cn6Type = 2;
+  settings.cn7Type = 1;
+  settings.controllerServoOn = 1;
+  settings.interpolation[0] = 1;
+  settings.interpolation[61] = 4;
+  ServoRecord& head = settings.servos[0];
+  head.name = u"頭";
+  head.variableA = 1;
+  head.term1Va = 2;
+  head.term1Vb = 3;
+  head.lowerLimit = -900;
+  head.upperLimit = 1350;
+  head.powerOnTimer = 10;
+  head.coefficient = 32767;
+  head.term1Coefficient = -5;
+  head.base = 65000;
+  head.torqueOffVariable = 62;
+  head.torqueOffBits = 0x80;
+  head.termCoefficient = {11, -12, 13};
+  head.termVa = {4, 5, 6};
+  head.termVb = {7, 8, 9};
+  head.validity = 0x26;
+  DeviceEntry& gyro = settings.devices[0];
+  gyro.used = 1;
+  gyro.type = 0x0100;
+  gyro.size = 9;
+  gyro.busAddress = 0x90;
+  gyro.statusVariable = 128;
+  gyro.parameters = {129, 0, 255};
+  settings.devices[2] = gyro;  // behind an unused slot: not written
+
+  std::u16string expected =
+      u"MASTER_CLOCK:[10000]\n"
+      u"BATTERY_SETTING:[4.0040]-[65.5350]\n"
+      u"VOICE_SETTING:[1]-[129]-[30]\n"
+      u"BOOTTIMER:[-1]\n"
+      u"DEFAULT_PADTYPE:[3]\n"
+      u"DEFAULT_CN6_7_TYPE:[2]-[1]\n"
+      u"CTRLSVONMODE:[1]\n"
+      u"INTERPOlATION_SETTING:[1," + repeated(u"0", 60, u",") + u",4]\n"
+      u"\n"
+      u"MOTORNAME:[[頭]]\n"
+      u"MOTOR_VARINDEX:[1]-[2]-[3]\n"
+      u"MOTOR_LIMIT:[-900]-[1350]\n"
+      u"MOTOR_PWON_DELAY:[10]\n"
+      u"MOTOR_COEFFICIENT:[32767]-[-5]\n"
+      u"MOTOR_BASE:[65000]\n"
+      u"MOTOR_ENABLEVALUE:[62]-[128]\n"
+      u"MOTOR_ADDCALC:[0]-[11]-[4]-[7]\n"
+      u"MOTOR_ADDCALC:[1]-[-12]-[5]-[8]\n"
+      u"MOTOR_ADDCALC:[2]-[13]-[6]-[9]\n"
+      u"MOTOR_SIGNBIT:[38]\n"
+      u"\n";
+  const std::u16string emptyServo =
+      u"MOTORNAME:[[]]\n"
+      u"MOTOR_VARINDEX:[0]-[0]-[0]\n"
+      u"MOTOR_LIMIT:[0]-[0]\n"
+      u"MOTOR_PWON_DELAY:[0]\n"
+      u"MOTOR_COEFFICIENT:[0]-[0]\n"
+      u"MOTOR_BASE:[0]\n"
+      u"MOTOR_ENABLEVALUE:[0]-[0]\n"
+      u"MOTOR_ADDCALC:[0]-[0]-[0]-[0]\n"
+      u"MOTOR_ADDCALC:[1]-[0]-[0]-[0]\n"
+      u"MOTOR_ADDCALC:[2]-[0]-[0]-[0]\n"
+      u"MOTOR_SIGNBIT:[0]\n"
+      u"\n";
+  for (int i = 1; i < kServoOutputCount; ++i) expected += emptyServo;
+  expected +=
+      u"\n"
+      u"_KP_DEVICE_TYPE:[0x0100]\n"
+      u"_KP_DEVICE_SIZE:[9]\n"
+      u"_KP_DEVICE_BUSADDR:[0x0090]\n"
+      u"_KP_DEVICE_VALUEINDEX:[128]\n"
+      u"_KP_DEVICE_PARAMETER:[129,0,255]\n"
+      u"\n";
+
+  TempDir dir;
+  ASSERT_TRUE(saveRomSettings(dir / "medit_rom.ini", settings));
+  EXPECT_EQ(testing::readBytes(dir / "medit_rom.ini"), writtenForm(expected));
 }
 
 TEST(GoldenFiles, DisplaySettingsFile) {

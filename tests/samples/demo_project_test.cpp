@@ -101,6 +101,11 @@ TEST(DemoProject, LoadsWithoutAMessageAndSkinsHaveTheSizesOfTheirSlots) {
   ASSERT_TRUE(loadAll(state, kProject / "temp.rpj", false, defaultProjectLoaders(&skins)));
   EXPECT_TRUE(answers.shownIds().empty());
   EXPECT_EQ(state.sliders.sliders[0].name, u"頭");
+  // The ROM settings slot reads the project's CPU settings.
+  EXPECT_EQ(state.cpuSettings.controlPeriod, 10000u);
+  EXPECT_EQ(state.cpuSettings.batteryAlarm, 6800);
+  EXPECT_EQ(state.cpuSettings.servos[0].name, u"頭");
+  EXPECT_EQ(state.cpuSettings.servos[0].base, 22500);
   EXPECT_TRUE(state.status.has(status::kPoseWallpaper));
 
   const std::vector<BmpHeaderReader::Size> expected = {

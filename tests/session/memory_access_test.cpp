@@ -623,6 +623,23 @@ TEST_F(MemorySettings, PackedTableStaysBelowTheBankSize) {
   EXPECT_EQ(back[1].used, 0);
 }
 
+TEST_F(MemorySettings, ApplySendsNoStaleDeviceTablePointer) {
+  // The image holds an old pointer and old bytes in the gap nothing edits
+  // (0x200036-0x200037); only the device table's own write sets the pointer.
+  constexpr uint32_t kGap = a::kAmplifier + 1;
+  board.board[kGap] = 0x5A;
+  std::fill_n(&board.host[kGap], 6, uint8_t{0xEE});
+  ASSERT_EQ(access.applySettingsToRam(CpuSettings{}), 1);
+  for (const auto& write : board.writes) {
+    for (const FakeBoard::Block& block : write) {
+      if (block.address < a::kPadType && kGap < block.address + static_cast<uint32_t>(block.length)) {
+        EXPECT_TRUE(block.address == a::kDeviceTablePointer && block.length == 4) << std::hex << block.address;
+      }
+    }
+  }
+  EXPECT_EQ(board.board[kGap], 0x5A);
+}
+
 TEST_F(MemorySettings, ApplyAlternatesDeviceBanksAndSwitchesOnlyToACompleteTable) {
   CpuSettings settings;
   settings.devices = devicesOfSizes({100, 100, 52});

@@ -221,6 +221,19 @@ class OnlineSessionTest : public ::testing::Test {
 
 using OnlineThreads = OnlineSessionTest;
 
+TEST_F(OnlineSessionTest, AConnectionReadsTheBoardOverTheEditorsRecordAsItIsThen) {
+  // The record changed after the session was made (a file loaded, a dialog
+  // applied): the board's values replace their fields, what the board does
+  // not hold (servo names) stays.
+  board.store32(a::kControlPeriod, 12000);
+  editor.cpuSettings.controlPeriod = 777;
+  editor.cpuSettings.servos[3].name = u"Neck";
+  ASSERT_TRUE(connect());
+  const CpuSettings read = session.cpuSettings();
+  EXPECT_EQ(read.controlPeriod, 12000u);
+  EXPECT_EQ(read.servos[3].name, u"Neck");
+}
+
 TEST_F(OnlineThreads, NoSecondConnectThreadWhileTheFirstStillRuns) {
   board.openGate.close();
   EXPECT_EQ(session.startSession(), 0);  // the device does not open in time

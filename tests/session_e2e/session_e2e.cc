@@ -12,6 +12,7 @@
 #include <optional>
 #include <thread>
 
+#include "board/servo_correction.h"
 #include "board_server.h"
 #include "rom/compiled_motion.h"
 #include "session/memory_map.h"
@@ -218,6 +219,49 @@ TEST_F(SessionOnline, ConnectsMovesTheRobotLiveAndDisconnects) {
   EXPECT_FALSE(editor.status.has(status::kServosOn | status::kOnline));
   EXPECT_TRUE(eventually([&] { return !server->hostConnected(); }));
   EXPECT_TRUE(answerer.shownIds().empty());
+}
+
+TEST_F(SessionOnline, ServoPositionCorrectionWritesTheMovedBaseWithTheServosOffMeanwhile) {
+  startBoard();
+  ASSERT_TRUE(connect());
+  takeBoardSettings(editor.cpuSettings, session->cpuSettings());  // the handover at connection
+  for (PoseSlider& slider : editor.sliders.sliders) {
+    slider.lowerLimit = -2000;
+    slider.upperLimit = 2000;
+  }
+  buildMotion({KindPose}, 10);
+  editor.motion.currentBlock = editor.motion.blocks[1].get();
+  BasePose& stand = editor.basePoses.entries[0];
+  stand.valid = true;
+  stand.sliderEnabled.fill(true);
+  stand.values[0] = 40;
+  ServoRecord& head = editor.cpuSettings.servos[0];
+  head.variableA = 0;
+  head.term1Coefficient = 0;
+  head.coefficient = 32767;
+  head.lowerLimit = -1000;
+  head.upperLimit = 1000;
+  head.base = 20000;
+
+  // The robot's joint 0 stands at 300, as read back from the board.
+  session->toggleServoPower();
+  ASSERT_TRUE(editor.status.has(status::kServosOn));
+  PoseValues pose;
+  pose.values[0] = 300;
+  session->hookLivePose();
+  editor.views.livePose(pose, kPoseAreaTime);
+  ASSERT_TRUE(eventually([&] { return session->liveSnapshot().boardValues[0] == 300; }));
+
+  answerer.answerNext(MessageAnswer::Yes);
+  EXPECT_TRUE(servoPositionCorrection(editor, *session));
+  EXPECT_EQ(answerer.shownIds(), (std::vector<int>{40036, 40067, 40271}));
+  const uint16_t corrected = 20000 + 300 * 32767 / 32768 - 40 * 32767 / 32768;
+  EXPECT_EQ(editor.cpuSettings.servos[0].base, corrected);
+  const std::vector<uint8_t> base = server->read(a::kServoTableA + 4, 2);
+  EXPECT_EQ(base[0] | base[1] << 8, corrected);
+  EXPECT_EQ(editor.motion.currentBlock->pose.values[0], 40);  // the pose area shows the base pose
+  EXPECT_TRUE(editor.status.has(status::kServosOn));  // on again afterwards
+  EXPECT_TRUE(eventually([&] { return server->variable(252) == 1; }));
 }
 
 TEST_F(SessionOnline, ABoardOfAnotherRobotIsUsedOnlyWhenTheUserSaysNo) {

@@ -76,9 +76,20 @@ class SessionControllerTest : public QObject {
       MainWindow window(state, skins);
       SessionController controller(state, window);
       window.show();
+      // The record as loaded after the controller was made.
+      state.cpuSettings.controlPeriod = 1;
+      state.cpuSettings.servos[2].name = u"Neck";
 
       QVERIFY(goOnline(window, controller));
       QVERIFY(state.status.has(status::kOnline));
+      // The board's settings replace the record's; the names only the editor
+      // keeps stay, also when edited after the connection was made.
+      QTRY_VERIFY_WITH_TIMEOUT(state.cpuSettings.controlPeriod != 1, 10000);
+      QCOMPARE(state.cpuSettings.servos[2].name, std::u16string(u"Neck"));
+      state.cpuSettings.servos[2].name = u"Head";
+      controller.boardSettingsRead();  // as at a reconnection
+      QCoreApplication::processEvents();
+      QCOMPARE(state.cpuSettings.servos[2].name, std::u16string(u"Head"));
       // The mark follows the connect thread's news, queued to the window.
       QTRY_VERIFY_WITH_TIMEOUT(window.action(command::kOnline)->isChecked(), 10000);
 
