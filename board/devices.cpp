@@ -245,23 +245,23 @@ std::optional<int16_t> checkedDeviceParameter(std::u16string_view text) {
   return checkedShortEntry(text, kMsgParameterNotNumber, kMsgParameterRange);
 }
 
-bool applyDeviceEntry(const DeviceEntry& entry, int slot, CpuSettings& working, CpuSettings& record,
-                      const std::function<int(const CpuSettings&)>& applyToRam) {
+DeviceApply applyDeviceEntry(const DeviceEntry& entry, int slot, CpuSettings& working, CpuSettings& record,
+                             const std::function<int(const CpuSettings&)>& applyToRam) {
   auto devices = working.devices;
   devices[slot] = entry;
   devices[slot].used = 1;
   if (!devicesFitArea(devices)) {
     showMessage(kMsgDeviceAreaFull, MessageIcon::Warning, MessageButtons::Ok);
-    return false;
+    return DeviceApply::Refused;
   }
   working.devices = devices;
   record.devices = devices;
   if (applyToRam && applyToRam(record) == 1) {
     showMessage(kMsgDeviceApplied, MessageIcon::None, MessageButtons::Ok);
-    return true;
+    return DeviceApply::Applied;
   }
   showMessage(kMsgSettingsNotApplied, MessageIcon::Warning, MessageButtons::Ok);
-  return false;
+  return DeviceApply::NotApplied;
 }
 
 }  // namespace kv

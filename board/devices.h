@@ -138,11 +138,11 @@ std::optional<int16_t> checkedDeviceParameter(std::u16string_view text);
 // A device dialog's Apply, after its entries passed their checks: `entry`
 // is what the dialog stores into slot `slot` of the working list. The entry,
 // marked used, must leave the list within the board's area (else 40215 and
-// nothing changes); then it goes into the working list, the whole working
-// list into the editor's record, and the record to the board through
-// `applyToRam` (1 applied): 40213 when applied, else 40272. True when
-// applied.
-bool applyDeviceEntry(const DeviceEntry& entry, int slot, CpuSettings& working, CpuSettings& record,
-                      const std::function<int(const CpuSettings&)>& applyToRam);
+// nothing changes: Refused); then it goes into the working list, the whole
+// working list into the editor's record, and the record to the board
+// through `applyToRam` (1 applied): 40213 when applied, else 40272.
+enum class DeviceApply { Refused, NotApplied, Applied };
+DeviceApply applyDeviceEntry(const DeviceEntry& entry, int slot, CpuSettings& working, CpuSettings& record,
+                             const std::function<int(const CpuSettings&)>& applyToRam);
 
 }  // namespace kv
