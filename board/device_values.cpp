@@ -37,7 +37,7 @@ void DeviceLiveView::refresh(DeviceValueSource& source) {
     values_[n] = outputs_[n] != 0 ? std::optional<int16_t>(read[next++]) : std::nullopt;
 }
 
-std::u16string DeviceLiveView::valueText(size_t output) const { return liveValueText(values_.at(output), false); }
+std::u16string DeviceLiveView::valueText(size_t output) const { return liveValueText(value(output), false); }
 
 std::u16string DeviceLiveView::stateText() const {
   if (!status_) return u"--";

@@ -52,7 +52,10 @@ class DeviceLiveView {
   void refresh(DeviceValueSource& source);
 
   size_t outputCount() const { return outputs_.size(); }
-  std::optional<int16_t> value(size_t output) const { return values_.at(output); }
+  // None as well for an output that is not watched.
+  std::optional<int16_t> value(size_t output) const {
+    return output < values_.size() ? values_[output] : std::nullopt;
+  }
   // Signed decimal, or "--------" without a value.
   std::u16string valueText(size_t output) const;
   // "OK" when the status variable reads 0, "NG" for another value, "--"

@@ -3,7 +3,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "board/devices.h"
@@ -35,19 +35,20 @@ DeviceListPage::DeviceListPage(CpuSettings& working, CpuSettings& record, Device
   setObjectName("137");
   editing_.listChanged = [this] { refresh(); };
 
-  list_ = named(new QTreeWidget, 1177);
-  list_->setColumnCount(3);
-  list_->setHeaderLabels({toQString(loadUiString(kTypeColumnString)), toQString(loadUiString(kAddressColumnString)),
-                          toQString(loadUiString(kStatusColumnString))});
+  list_ = named(new QTableWidget(0, 3), 1177);
+  list_->setHorizontalHeaderLabels({toQString(loadUiString(kTypeColumnString)),
+                                    toQString(loadUiString(kAddressColumnString)),
+                                    toQString(loadUiString(kStatusColumnString))});
   list_->setColumnWidth(0, 100);
   list_->setColumnWidth(1, 100);
   list_->setColumnWidth(2, 120);
-  list_->setRootIsDecorated(false);
-  list_->setAllColumnsShowFocus(true);
+  list_->horizontalHeader()->setStretchLastSection(true);
+  list_->verticalHeader()->hide();
+  list_->setShowGrid(true);
+  list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_->setSelectionMode(QAbstractItemView::SingleSelection);
-  // Grid lines between the rows and columns.
-  list_->setStyleSheet("QTreeWidget::item { border: 1px solid #d0d0d0; }");
+  list_->setMinimumWidth(100 + 100 + 120 + 2 * list_->frameWidth());
 
   auto* addButton = dialogButton(1298, "追加");
   auto* changeButton = dialogButton(1300, "変更");
@@ -70,29 +71,28 @@ DeviceListPage::DeviceListPage(CpuSettings& working, CpuSettings& record, Device
 }
 
 int DeviceListPage::selectedRow() const {
-  const QList<QTreeWidgetItem*> selected = list_->selectedItems();
-  return selected.isEmpty() ? -1 : list_->indexOfTopLevelItem(selected.front());
+  const QList<QTableWidgetItem*> selected = list_->selectedItems();
+  return selected.isEmpty() ? -1 : selected.front()->row();
 }
 
 void DeviceListPage::select(int row) {
   list_->clearSelection();
-  if (QTreeWidgetItem* item = list_->topLevelItem(row)) {
-    item->setSelected(true);
-    list_->setCurrentItem(item);
-  }
+  if (row >= 0 && row < list_->rowCount()) list_->selectRow(row);
 }
 
 void DeviceListPage::refresh() {
   const int selected = selectedRow();
-  list_->clear();
   const auto& devices = editing_.working.devices;
-  for (int n = 0; n < deviceCount(devices); ++n) {
+  const int count = deviceCount(devices);
+  list_->clearContents();
+  list_->setRowCount(count);
+  for (int n = 0; n < count; ++n) {
     const DeviceEntry& entry = devices[n];
-    list_->addTopLevelItem(new QTreeWidgetItem(QStringList{toQString(deviceTypeName(entry.type)),
-                                                           QString::asprintf("0x%02x", entry.busAddress),
-                                                           QString::number(entry.statusVariable)}));
+    list_->setItem(n, 0, new QTableWidgetItem(toQString(deviceTypeName(entry.type))));
+    list_->setItem(n, 1, new QTableWidgetItem(QString::asprintf("0x%02x", entry.busAddress)));
+    list_->setItem(n, 2, new QTableWidgetItem(QString::number(entry.statusVariable)));
   }
-  select(std::min(selected, list_->topLevelItemCount() - 1));
+  select(std::min(selected, count - 1));
 }
 
 void DeviceListPage::add() {

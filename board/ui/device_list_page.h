@@ -8,7 +8,7 @@
 
 #include "board/ui/device_dialogs.h"
 
-class QTreeWidget;
+class QTableWidget;
 
 namespace kv {
 
@@ -45,7 +45,7 @@ class DeviceListPage : public QWidget {
 
   DeviceEditing editing_;
   DeviceEditOpener openEdit_;
-  QTreeWidget* list_;
+  QTableWidget* list_;
 };
 
 }  // namespace kv

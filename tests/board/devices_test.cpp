@@ -176,7 +176,7 @@ struct ApplyFixture {
 TEST(DeviceApply, CopiesTheWholeWorkingListAndReportsWhatTheBoardDid) {
   ApplyFixture f;
   DeviceEntry added = defaultDeviceEntry(kDeviceKpMp3);
-  EXPECT_TRUE(applyDeviceEntry(added, 2, f.working, f.record, f.applier(1)));
+  EXPECT_EQ(applyDeviceEntry(added, 2, f.working, f.record, f.applier(1)), DeviceApply::Applied);
   EXPECT_EQ(f.applied, std::vector<int>{3});
   EXPECT_EQ(deviceCount(f.record.devices), 3);
   EXPECT_EQ(f.record.devices[1].type, kDeviceKpDio);
@@ -184,7 +184,7 @@ TEST(DeviceApply, CopiesTheWholeWorkingListAndReportsWhatTheBoardDid) {
   EXPECT_EQ(f.answers.shownIds(), std::vector<int>{40213});
 
   // A board that did not take it: 40272, never 40213.
-  EXPECT_FALSE(applyDeviceEntry(added, 2, f.working, f.record, f.applier(0)));
+  EXPECT_EQ(applyDeviceEntry(added, 2, f.working, f.record, f.applier(0)), DeviceApply::NotApplied);
   EXPECT_EQ(f.answers.shownIds(), (std::vector<int>{40213, 40272}));
 }
 
@@ -193,7 +193,8 @@ TEST(DeviceApply, AListBeyondTheBoardsAreaIsRefusedBeforeAnythingIsApplied) {
   for (int n = 2; n < 5; ++n) f.working.devices[n] = usedEntry(kDeviceKpG1, 0x92);  // 4 x 52 + 20 = 228
   const auto workingBefore = f.working.devices;
   const auto recordBefore = f.record.devices;
-  EXPECT_FALSE(applyDeviceEntry(defaultDeviceEntry(kDeviceKpGc), 5, f.working, f.record, f.applier(1)));
+  EXPECT_EQ(applyDeviceEntry(defaultDeviceEntry(kDeviceKpGc), 5, f.working, f.record, f.applier(1)),
+            DeviceApply::Refused);
   EXPECT_EQ(f.answers.shownIds(), std::vector<int>{40215});
   EXPECT_TRUE(f.applied.empty());
   EXPECT_EQ(f.working.devices[5].used, 0);  // + 62 would be 290
