@@ -143,16 +143,6 @@ TEST(DeviceParameters, ANewTypeClearsTheOldTypesBytes) {
   EXPECT_EQ(entry.parameters[39], 0);
 }
 
-TEST(DeviceParameters, OffsetsAndGainsAreCheckedAsNumbersThenRange) {
-  testing::ScriptedAnswerer answers;
-  EXPECT_EQ(checkedDeviceParameter(u" -32768 "), int16_t{-32768});
-  EXPECT_EQ(checkedDeviceParameter(u"+12.0"), int16_t{12});
-  EXPECT_FALSE(checkedDeviceParameter(u"12a"));
-  EXPECT_FALSE(checkedDeviceParameter(u"-"));
-  EXPECT_FALSE(checkedDeviceParameter(u"32768"));
-  EXPECT_EQ(answers.shownIds(), (std::vector<int>{40172, 40172, 40173}));
-}
-
 // ---- a device dialog's Apply --------------------------------------------------
 
 struct ApplyFixture {
@@ -248,11 +238,6 @@ TEST(DeviceLiveValues, OneBundledReadPerTickAndNoValueWithoutTheBoard) {
   view.watch(140, {});
   view.refresh(source);
   EXPECT_EQ(view.stateText(), u"NG");
-}
-
-TEST(DeviceLiveValues, TheKpGcTemperatureLine) {
-  EXPECT_EQ(temperatureText(-3400), u"35 + -3400 / 340 = 25.0℃");
-  EXPECT_EQ(temperatureText(std::nullopt), u"--------");
 }
 
 }  // namespace
