@@ -41,21 +41,7 @@ std::optional<int> checkedCoordinate(std::u16string_view text, const char16_t* a
 }
 
 std::optional<int16_t> checkedConstant(std::u16string_view text) {
-  bool allowed = std::all_of(text.begin(), text.end(), [](char16_t c) {
-    return isDigit(c) || isBlank(c) || c == u'+' || c == u'-' || c == u'.';
-  });
-  // A text of allowed characters that is no number ("", "-", "1-2") would
-  // silently become some other value.
-  std::optional<int> value = allowed ? parseWholeNumber(text) : std::nullopt;
-  if (!value) {
-    showMessage(kConstantNotNumberMessage, MessageIcon::Warning, MessageButtons::Ok);
-    return std::nullopt;
-  }
-  if (*value < kConstantMin || *value > kConstantMax) {
-    showMessage(kConstantRangeMessage, MessageIcon::Warning, MessageButtons::Ok);
-    return std::nullopt;
-  }
-  return static_cast<int16_t>(*value);
+  return checkedShortEntry(text, kConstantNotNumberMessage, kConstantRangeMessage);
 }
 
 uint8_t byteIn(int value, int highest) { return static_cast<uint8_t>(std::clamp(value, 0, highest)); }
@@ -153,6 +139,24 @@ std::optional<int> parseWholeNumber(std::u16string_view text) {
   if (i != text.size()) return std::nullopt;
   if (negative) value = -value;
   return static_cast<int>(std::clamp<long long>(value, INT_MIN, INT_MAX));
+}
+
+std::optional<int16_t> checkedShortEntry(std::u16string_view text, int notNumberMessage, int rangeMessage) {
+  bool allowed = std::all_of(text.begin(), text.end(), [](char16_t c) {
+    return isDigit(c) || isBlank(c) || c == u'+' || c == u'-' || c == u'.';
+  });
+  // A text of allowed characters that is no number ("", "-", "1-2") would
+  // silently become some other value.
+  std::optional<int> value = allowed ? parseWholeNumber(text) : std::nullopt;
+  if (!value) {
+    showMessage(notNumberMessage, MessageIcon::Warning, MessageButtons::Ok);
+    return std::nullopt;
+  }
+  if (*value < kConstantMin || *value > kConstantMax) {
+    showMessage(rangeMessage, MessageIcon::Warning, MessageButtons::Ok);
+    return std::nullopt;
+  }
+  return static_cast<int16_t>(*value);
 }
 
 PropertyCheck storeEntries(MotionBlock& copy, int dialog, const BlockPropertyEntries& entries) {

@@ -93,6 +93,11 @@ BlockPropertyEntries entriesOf(const MotionBlock& block);
 // the 32-bit range saturate.
 std::optional<int> parseWholeNumber(std::u16string_view text);
 
+// A signed 16-bit entry as typed: only digits, blanks, "+", "-" and "."
+// reading as a whole number (else string `notNumberMessage`), within
+// -32768..32767 (else `rangeMessage`). None after the warning box.
+std::optional<int16_t> checkedShortEntry(std::u16string_view text, int notNumberMessage, int rangeMessage);
+
 struct PropertyCheck {
   bool ok = true;
   int control = 0;  // the entry that failed
