@@ -4,8 +4,11 @@
 // reports of itself (firmware, last error).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 namespace kv {
 
@@ -15,6 +18,7 @@ inline constexpr int kInterpolationCount = 62;     // one per pose slider
 inline constexpr int kDeviceHeaderSize = 6;        // size, type, bus address, status variable
 inline constexpr int kDeviceParameterCapacity = 258;
 inline constexpr int kDeviceMaxSize = kDeviceHeaderSize + kDeviceParameterCapacity;
+inline constexpr int kServoNameFieldSize = 16;  // at most 15 characters and the terminator
 
 // One expansion device on the KPBUS. A used entry is followed only by used
 // entries; the first unused one ends the list.
@@ -33,6 +37,7 @@ struct DeviceEntry {
 // One servo output channel: x = v[a] + the four terms, limited, then
 // PWM = base + coefficient * x / 32768.
 struct ServoRecord {
+  std::array<char16_t, kServoNameFieldSize> name{};  // zero terminated
   uint8_t variableA = 0;
   uint8_t term1Va = 0;
   uint8_t term1Vb = 0;
@@ -70,6 +75,20 @@ struct CpuSettings {
   uint8_t cn6Type = 0;
   uint8_t cn7Type = 0;
 };
+
+// The servo's name up to its terminator.
+inline std::u16string servoName(const ServoRecord& servo) {
+  std::u16string name(servo.name.data(), servo.name.size());
+  return name.substr(0, name.find(u'\0'));
+}
+
+// Stores a name, cut to the 15 characters that leave room for the terminator.
+inline void setServoName(ServoRecord& servo, std::u16string_view name) {
+  servo.name.fill(u'\0');
+  name = name.substr(0, name.find(u'\0'));
+  name = name.substr(0, kServoNameFieldSize - 1);
+  std::copy(name.begin(), name.end(), servo.name.begin());
+}
 
 // The firmware version as a number (0x0100 gives 1.0).
 inline double firmwareVersionNumber(uint16_t version) { return version / 256.0; }
