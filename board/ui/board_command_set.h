@@ -1,0 +1,20 @@
+// The board configuration commands: the CPU settings dialog and the servo
+// position correction.
+#pragma once
+
+namespace kv {
+
+class MainWindow;
+class OnlineSession;
+struct EditorState;
+
+// Registers the board commands with the window; they reach the board
+// through the online session.
+void addBoardCommands(MainWindow& window, EditorState& state, OnlineSession& session);
+
+// Servo position correction: the joint positions the board holds become
+// those of the active base pose by shifting the servos' base values, which
+// are then written into the board's RAM.
+void correctServoPositions(EditorState& state, OnlineSession& session);
+
+}  // namespace kv
