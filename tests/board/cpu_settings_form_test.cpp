@@ -1,0 +1,201 @@
+#include "board/cpu_settings_form.h"
+
+#include <gtest/gtest.h>
+
+#include "board/servo_correction.h"
+#include "support/scripted_answerer.h"
+
+namespace kv {
+namespace {
+
+using testing::ScriptedAnswerer;
+
+// A board with one servo set up on channel 3.
+CpuSettings boardSettings() {
+  CpuSettings s;
+  s.controlPeriod = 10000;
+  s.batteryAlarm = 6500;
+  s.batteryShutdown = 6000;
+  ServoRecord& servo = s.servos[3];
+  servo.base = 30000;
+  servo.coefficient = 16384;
+  servo.lowerLimit = -1000;
+  servo.upperLimit = 1000;
+  return s;
+}
+
+struct ApplyRun {
+  CpuSettings record = boardSettings();
+  CpuSettings work = record;
+  BasicForm basic = basicForm(record);
+  ServoForm servo = servoForm(record.servos[3]);
+  int sent = 0;
+  int sendResult = 1;
+
+  CpuApplyResult run() {
+    return applyCpuSettings(record, work, basic, 3, servo, [this](const CpuSettings&) {
+      ++sent;
+      return sendResult;
+    });
+  }
+};
+
+// Each check stops Apply with its string and entry; nothing is stored or sent.
+TEST(CpuSettingsApply, FirstFailingCheckNamesItsStringAndEntry) {
+  struct Case {
+    const char* what;
+    std::function<void(ApplyRun&)> edit;
+    int stringId;
+    int control;
+  };
+  const Case cases[] = {
+      {"period above 16 bits", [](ApplyRun& r) { r.basic.controlPeriod = u"65536"; }, 40157, 1646},
+      {"period not a number", [](ApplyRun& r) { r.basic.controlPeriod = u"1O0"; }, 40157, 1646},
+      {"alarm letters", [](ApplyRun& r) { r.basic.batteryAlarm = u"6,5"; }, 40155, 1644},
+      {"shutdown above 65.535", [](ApplyRun& r) { r.basic.batteryShutdown = u"65.536"; }, 40156, 1641},
+      {"negative voltage", [](ApplyRun& r) { r.basic.batteryAlarm = u"-0.5"; }, 40156, 1644},
+      {"base above 65535", [](ApplyRun& r) { r.servo.base = u"65536"; }, 40151, 1600},
+      {"coefficient letters", [](ApplyRun& r) { r.servo.coefficient = u"12a"; }, 40154, 1611},
+      {"term 3 out of range", [](ApplyRun& r) { r.servo.termCoefficient[2] = u"40000"; }, 40152, 1857},
+      {"lower limit", [](ApplyRun& r) { r.servo.lowerLimit = u"-32769"; }, 40153, 1607},
+      {"upper limit letters", [](ApplyRun& r) { r.servo.upperLimit = u"x"; }, 40154, 1608},
+      // The basic page is checked before the servo.
+      {"both pages", [](ApplyRun& r) { r.basic.batteryAlarm = u"70"; r.servo.base = u"-1"; }, 40156, 1644},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScriptedAnswerer answers;
+    answers.answerNext(MessageAnswer::Yes);
+    ApplyRun r;
+    r.servo.name = u"changed";
+    c.edit(r);
+    const CpuApplyResult result = r.run();
+    EXPECT_EQ(result.outcome, CpuApplyOutcome::Invalid);
+    EXPECT_EQ(result.invalidControl, c.control);
+    EXPECT_EQ(answers.shownIds(), (std::vector<int>{40106, c.stringId}));
+    EXPECT_EQ(answers.shown().back().icon, MessageIcon::Warning);
+    EXPECT_EQ(r.sent, 0);
+    EXPECT_EQ(servoName(r.work.servos[3]), u"");
+    EXPECT_EQ(r.record.controlPeriod, 10000u);
+  }
+}
+
+TEST(CpuSettingsApply, StoresBothPagesSendsTheRecordAndSaysSo) {
+  ScriptedAnswerer answers;
+  answers.answerNext(MessageAnswer::Yes);
+  ApplyRun r;
+  r.basic.controlPeriod = u"65535";
+  r.basic.batteryAlarm = u"4.0040";  // 4003.99... mV: kept as 4004, not truncated
+  r.basic.batteryShutdown = u"65.535";
+  r.basic.builtInAmplifier = true;
+  r.basic.amplifierGain = 2;
+  r.servo.base = u"65535";
+  r.servo.termCoefficient[3] = u"-32768";
+  r.servo.termValidity = {kAlwaysValid, kValidWhenVbNotNegative, kValidWhenVbNotPositive, kValidWhenVbNotNegative};
+  r.servo.torqueOffEnabled = false;
+  r.servo.torqueOffBit = 9;
+  EXPECT_EQ(r.run().outcome, CpuApplyOutcome::Applied);
+  EXPECT_EQ(answers.shownIds(), (std::vector<int>{40106, 40271}));
+  EXPECT_EQ(r.sent, 1);
+  EXPECT_EQ(r.record.controlPeriod, 65535u);
+  EXPECT_EQ(r.record.batteryAlarm, 4004);
+  EXPECT_EQ(r.record.batteryShutdown, 65535);
+  EXPECT_EQ(r.record.amplifier, 0x82);
+  const ServoRecord& servo = r.record.servos[3];
+  EXPECT_EQ(servo.base, 65535);
+  EXPECT_EQ(servo.termCoefficient[2], -32768);
+  EXPECT_EQ(servo.validity, 0b01100100);
+  EXPECT_EQ(servo.torqueOffBits, 9);
+  // The form read back from the stored record shows what was entered.
+  EXPECT_EQ(servoForm(servo).termValidity, r.servo.termValidity);
+  EXPECT_EQ(basicForm(r.record).batteryAlarm, u"4.0040");
+}
+
+TEST(CpuSettingsApply, NoLeavesEverythingAndAFailedSendIsReported) {
+  {
+    ScriptedAnswerer answers;
+    answers.answerNext(MessageAnswer::No);
+    ApplyRun r;
+    r.basic.controlPeriod = u"5";
+    EXPECT_EQ(r.run().outcome, CpuApplyOutcome::Declined);
+    EXPECT_EQ(r.record.controlPeriod, 10000u);
+    EXPECT_EQ(r.sent, 0);
+  }
+  ScriptedAnswerer answers;
+  answers.answerNext(MessageAnswer::Yes);
+  ApplyRun r;
+  r.sendResult = 0;
+  EXPECT_EQ(r.run().outcome, CpuApplyOutcome::Failed);
+  EXPECT_EQ(answers.shownIds(), (std::vector<int>{40106, 40272}));
+  EXPECT_EQ(answers.shown().back().icon, MessageIcon::Warning);
+}
+
+TEST(CpuSettingsForm, ServoNamesKeepRoomForTheirTerminator) {
+  ServoRecord servo;
+  setServoName(servo, u"ABCDEFGHIJKLMNOPQ");  // 17 characters
+  EXPECT_EQ(servoName(servo), u"ABCDEFGHIJKLMNO");
+  EXPECT_EQ(servo.name.back(), u'\0');
+  EXPECT_EQ(servoChannelLabel(servo, 13), u"CN3-2(13):ABCDEFGHIJKLMNO");
+}
+
+TEST(CpuSettingsForm, ConnectorTypesExcludeEachOtherAndFollowTheFirmware) {
+  CpuSettings s;
+  s.cn7Type = 2;
+  chooseConnectorType(s, true, 2);  // K-SERVO on both: CN7 goes back to none
+  EXPECT_EQ(s.cn6Type, 2);
+  EXPECT_EQ(s.cn7Type, 0);
+  chooseConnectorType(s, false, 1);  // different choices stay
+  EXPECT_EQ(s.cn6Type, 2);
+  EXPECT_EQ(s.cn7Type, 1);
+
+  s.firmwareRevision = 12;
+  EXPECT_FALSE(connectorTypesAvailable(s));
+  s.firmwareRevision = 13;
+  EXPECT_TRUE(connectorTypesAvailable(s));
+  s.firmwareRevision = 7;
+  EXPECT_FALSE(controllerServoOnAvailable(s));
+  s.firmwareRevision = 8;
+  EXPECT_TRUE(controllerServoOnAvailable(s));
+
+  s.firmwareVersion = 0x0100;
+  s.firmwareRevision = 1;
+  EXPECT_TRUE(firmwareNeedsUpdate(s));
+  s.firmwareRevision = 2;
+  EXPECT_FALSE(firmwareNeedsUpdate(s));
+  s.firmwareVersion = 0x00FF;
+  EXPECT_TRUE(firmwareNeedsUpdate(s));
+}
+
+// Servo position correction: base += u * f / 32768 - t * f / 32768.
+TEST(ServoCorrection, ShiftsEachBaseByTheClampedPositionsAndStaysIn16Bits) {
+  CpuSettings s = boardSettings();
+  ServoRecord& servo = s.servos[3];
+  servo.variableA = 0;
+  servo.term1Coefficient = -300;  // term: (-300 * v[1] / 256) * v[2] / 256
+  servo.term1Va = 1;
+  servo.term1Vb = 2;
+  CorrectionValues board{};
+  CorrectionValues base{};
+  board[0] = 100;
+  board[1] = 255;  // -300 * 255 / 256 = -298 (toward zero), * 3 / 256 = -3
+  board[2] = 3;
+  base[0] = 5000;  // beyond the upper limit: 1000
+  correctServoBases(s, board, base);
+  // u = 97: 97 * 16384 / 32768 = 48; t = 1000: 500.
+  EXPECT_EQ(servo.base, 30000 + 48 - 500);
+  EXPECT_EQ(correctionPosition(servo, board), 97);
+
+  // A shift past either end stops there instead of wrapping.
+  servo.base = 65300;
+  board = {};
+  base = {};
+  board[0] = 1000;  // +500
+  correctServoBases(s, board, base);
+  EXPECT_EQ(servo.base, 65535);
+  servo.base = 200;
+  correctServoBases(s, base, board);  // -500
+  EXPECT_EQ(servo.base, 0);
+}
+
+}  // namespace
+}  // namespace kv
