@@ -138,6 +138,7 @@ QWidget* CpuSettingsDialog::buildBasicPage() {
   interpolationLayout->addWidget(label("ポーズスライダ"), 0, 0);
   interpolationLayout->addWidget(interpolationSlider_, 0, 1);
   interpolationLayout->addWidget(interpolationType_, 1, 0, 1, 2);
+  interpolationLayout->setRowStretch(2, 1);
 
   voiceOutput_ = named(new QCheckBox(jp("音声を出力する")), 1162);
   voiceVariable_ = spinBox(1650, 0, 255);
