@@ -141,7 +141,7 @@ QWidget* CpuSettingsDialog::buildBasicPage() {
   interpolationLayout->setRowStretch(2, 1);
 
   voiceOutput_ = named(new QCheckBox(jp("音声を出力する")), 1162);
-  voiceVariable_ = spinBox(1650, 0, 255);
+  voiceVariable_ = spinBox(1650, 0, 65535);
   amplifier_ = named(new QCheckBox(jp("内蔵アンプを使う")), 1163);
   amplifierGain_ = spinBox(1648, 0, 3);
   auto* voice = new QGroupBox(jp("音声出力"));
