@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <cstdlib>
 
+#include "board/ui/board_command_set.h"
 #include "display/ui/skin_images.h"
 #include "session/ui/session_controller.h"
 #include "shell/folders.h"
@@ -34,6 +35,7 @@ int main(int argc, char* argv[]) {
   {
     kv::MainWindow window(state, skins);
     kv::SessionController board(state, window);
+    kv::addBoardCommands(window, state, board.session());
     // Another project always runs in its own editor.
     window.startInstance = [](const QString& projectFile) {
       QProcess::startDetached(QCoreApplication::applicationFilePath(), {projectFile});

@@ -4,10 +4,12 @@
 // reports of itself (firmware, last error).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <string_view>
 
 namespace kv {
 
@@ -17,6 +19,7 @@ inline constexpr int kInterpolationCount = 62;     // one per pose slider
 inline constexpr int kDeviceHeaderSize = 6;        // size, type, bus address, status variable
 inline constexpr int kDeviceParameterCapacity = 258;
 inline constexpr int kDeviceMaxSize = kDeviceHeaderSize + kDeviceParameterCapacity;
+inline constexpr int kServoNameFieldSize = 16;  // at most 15 characters and the terminator
 
 // One expansion device on the KPBUS. A used entry is followed only by used
 // entries; the first unused one ends the list.
@@ -81,6 +84,15 @@ inline void takeBoardSettings(CpuSettings& record, const CpuSettings& board) {
   CpuSettings merged = board;
   for (int i = 0; i < kServoOutputCount; ++i) merged.servos[i].name = record.servos[i].name;
   record = std::move(merged);
+}
+
+// The servo's name as the dialog shows it.
+inline std::u16string servoName(const ServoRecord& servo) { return servo.name; }
+
+// Stores a name, cut to the 15 characters the board settings file keeps.
+inline void setServoName(ServoRecord& servo, std::u16string_view name) {
+  name = name.substr(0, name.find(u'\0'));
+  servo.name = std::u16string(name.substr(0, kServoNameFieldSize - 1));
 }
 
 // The firmware version as a number (0x0100 gives 1.0).

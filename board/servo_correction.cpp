@@ -59,13 +59,15 @@ bool servoPositionCorrection(EditorState& state, const ServoCorrectionLink& link
     if (!link.setServoPower(0)) return false;
   }
 
-  state.cpuSettings = corrected;
   applyBasePose(state, -1);
-  const bool applied = link.applySettingsToRam(state.cpuSettings);
+  // The record changes only together with the board: after a failed write
+  // both keep the bases they had.
+  const bool applied = link.applySettingsToRam(corrected);
   if (applied) {
+    state.cpuSettings = corrected;
     showMessage(kMsgAppliedToRam, MessageIcon::None, MessageButtons::Ok);
   } else {
-    showMessage(kMsgNotAppliedToRam, MessageIcon::Warning, MessageButtons::Ok);
+    showMessage(kMsgApplyToRamFailed, MessageIcon::Warning, MessageButtons::Ok);
   }
   if (servosWereOn) link.setServoPower(1);
   return applied;

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "board/cpu_settings.h"
+#include "board/cpu_settings_form.h"
 #include "pose/base_poses.h"
 
 namespace kv {
@@ -22,8 +23,6 @@ inline constexpr int kMsgCorrectionNotOnline = 40006;
 inline constexpr int kMsgCorrectionNoBasePose = 40141;
 inline constexpr int kMsgCorrectionQuestion = 40036;
 inline constexpr int kMsgCorrectionServosOff = 40067;
-inline constexpr int kMsgAppliedToRam = 40271;
-inline constexpr int kMsgNotAppliedToRam = 40272;
 
 using SliderValues = std::array<int16_t, kSliderCount>;
 

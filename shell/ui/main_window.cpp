@@ -280,9 +280,7 @@ void MainWindow::addPlaceholderCommands() {
   commands_.add({.id = c::kNewProject, .caption = "ロボットプロジェクトの新規作成...", .place = {Menu::File, 300}}, later);
   commands_.add({.id = c::kOffsetDialog, .caption = "オフセットの登録...", .place = {Menu::Pose, 400}}, later);
   commands_.add({.id = c::kBatchOffset, .caption = "選択したポーズの一括オフセット", .place = {Menu::Pose, 410}}, later);
-  commands_.add({.id = c::kServoCorrection, .caption = "サーボ位置補正", .place = {Menu::Link, 120}}, later);
   commands_.add({.id = c::kFirmwareUpdate, .caption = "ファームウェアアップデート...", .place = {Menu::Link, 200}}, later);
-  commands_.add({.id = c::kCpuSettings, .caption = "CPUの設定...", .place = {Menu::Settings, 100}}, later);
   commands_.add({.id = c::kModeSwitchSettings,
                  .caption = "モードスイッチ/音声の設定・書き込み...",
                  .place = {Menu::Settings, 110}},

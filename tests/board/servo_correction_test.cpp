@@ -138,6 +138,7 @@ TEST(ServoCorrection, CommandStopsOrReportsFailureWithoutClaimingSuccess) {
     writeFails.answers.answerNext(MessageAnswer::Yes);
     EXPECT_FALSE(servoPositionCorrection(writeFails.state, writeFails.link));
     EXPECT_EQ(writeFails.answers.shownIds(), (std::vector<int>{40036, 40272}));
+    EXPECT_EQ(writeFails.state.cpuSettings.servos[0].base, 7500);  // the record stays with the board
     EXPECT_TRUE(writeFails.powerCalls.empty());  // the servos were off
   }
 }

@@ -368,16 +368,17 @@ class MainWindowTest : public QObject {
   void placeholdersSayTheyAreNotAvailableUntilTheirSubsystemRegisters() {
     testing::ScriptedAnswerer answers;
     Window w;
-    QVERIFY(w.window->action(command::kCpuSettings)->isEnabled());
-    w.window->runCommand(command::kCpuSettings);
+    QVERIFY(w.window->action(command::kModeSwitchSettings)->isEnabled());
+    w.window->runCommand(command::kModeSwitchSettings);
     w.window->runCommand(40401);  // never registered
     QCOMPARE(answers.shownIds(), (std::vector<int>{49000, 49000}));
     int ran = 0;
-    QAction* before = w.window->action(command::kCpuSettings);
-    w.window->commands().add({.id = command::kCpuSettings, .caption = "CPUの設定...", .place = {command::Menu::Settings, 100}},
+    QAction* before = w.window->action(command::kModeSwitchSettings);
+    w.window->commands().add({.id = command::kModeSwitchSettings, .caption = "モードスイッチ/音声の設定・書き込み...",
+                              .place = {command::Menu::Settings, 110}},
                              [&ran] { ++ran; });
-    QCOMPARE(w.window->action(command::kCpuSettings), before);  // the menu item stays the same
-    w.window->runCommand(command::kCpuSettings);
+    QCOMPARE(w.window->action(command::kModeSwitchSettings), before);  // the menu item stays the same
+    w.window->runCommand(command::kModeSwitchSettings);
     QCOMPARE(ran, 1);
     QCOMPARE(answers.shownIds().size(), 2u);
   }
