@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/device_values.h"
 #include "session/memory_map.h"
 #include "shell/pacing.h"
 #include "support/scripted_answerer.h"
@@ -623,31 +624,130 @@ TEST_F(MemorySettings, PackedTableStaysBelowTheBankSize) {
   EXPECT_EQ(back[1].used, 0);
 }
 
-TEST_F(MemorySettings, ApplyAlternatesDeviceBanksAndSwitchesOnlyToACompleteTable) {
+TEST_F(MemorySettings, DeviceTableGoesIntoTheBankTheBoardIsNotUsingThenThePointer) {
   CpuSettings settings;
   settings.devices = devicesOfSizes({100, 100, 52});
   settings.controlPeriod = 16000;
   settings.servos[29].termVb[2] = 44;
+  // A restarted board may run on either bank; the connection read its pointer.
+  board.set32(a::kDeviceTablePointer, 0x200500);
+  board.host[a::kDeviceTablePointer + 1] = 0x05;
+  board.host[a::kDeviceTablePointer + 2] = 0x20;
   ASSERT_EQ(access.applySettingsToRam(settings), 1);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
   EXPECT_EQ(board.get32(a::kControlPeriod), 16000u);
   EXPECT_EQ(board.board[a::kServoTableB + 16 * 29 + 11], 44);
-  EXPECT_EQ(board.writesTo(0x200500), 1);  // 250 bytes, then the rest
-  EXPECT_EQ(board.writesTo(0x200500 + 250), 1);
-  EXPECT_EQ(board.get16(0x200500 + 252), 0u);
+  EXPECT_EQ(board.writesTo(0x200500), 0) << "the bank in use is left alone";
+  EXPECT_EQ(board.writesTo(0x200400), 1);  // 250 bytes, then the rest
+  EXPECT_EQ(board.writesTo(0x200400 + 250), 1);
+  EXPECT_EQ(board.get16(0x200400 + 252), 0u);
+  // The pointer is switched only after the last piece of the table.
+  size_t lastPiece = 0, pointerWrite = 0;
+  for (size_t i = 0; i < board.writes.size(); ++i) {
+    if (board.writes[i].front().address == 0x200400 + 250) lastPiece = i;
+    if (board.writes[i].front().address == a::kDeviceTablePointer) pointerWrite = i;
+  }
+  EXPECT_GT(pointerWrite, lastPiece);
 
   ASSERT_EQ(access.applySettingsToRam(settings), 1);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u) << "a second table uses the other bank";
 
-  // The table's write fails: the board keeps its table and the bank is
-  // not given up.
+  // The table's write fails: the board keeps its table and pointer.
   const size_t before = board.writes.size();
-  board.failWritesFrom = static_cast<int>(before) + 61;  // settings and servo writes pass
+  board.failWritesFrom = static_cast<int>(before) + 62;  // settings, servo writes and the pointer's read pass
   EXPECT_EQ(access.applySettingsToRam(settings), 0);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
-  EXPECT_EQ(board.writes.size(), before + 63);  // the read-back is tried too
-  EXPECT_EQ(state.nextDeviceBankOffset(), 0x100u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u);
+  EXPECT_EQ(board.writes.size(), before + 63) << "nothing more after the failed piece";
+  EXPECT_EQ(board.writesTo(a::kDeviceTablePointer), 2);
   EXPECT_FALSE(state.linkBusy.load());
+}
+
+TEST_F(MemorySettings, NoDeviceTableIsWrittenWhenTheBankInUseIsUnknown) {
+  CpuSettings settings;
+  settings.devices = devicesOfSizes({10});
+  // A pointer that the board does not report, and one whose table reaches
+  // into both banks: either bank may be in use.
+  board.silent = true;
+  EXPECT_EQ(access.applySettingsToRam(settings), 0);
+  board.silent = false;
+  board.set32(a::kDeviceTablePointer, 0x200480);
+  board.host[a::kDeviceTablePointer] = 0x80;
+  board.host[a::kDeviceTablePointer + 1] = 0x04;
+  board.host[a::kDeviceTablePointer + 2] = 0x20;
+  EXPECT_EQ(access.applySettingsToRam(settings), 0);
+  EXPECT_EQ(board.writesTo(0x200400) + board.writesTo(0x200500), 0);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200480u);
+}
+
+TEST_F(MemorySettings, ApplyingADeviceListChecksTheAreaAndKeepsEveryEntry) {
+  CpuSettings record;
+  record.devices = devicesOfSizes({46});
+  // Five KP-G1 entries take 5 x 52 bytes: refused before anything changes.
+  std::array<DeviceEntry, kDeviceSlotCount> working = devicesOfSizes({46, 46, 46, 46, 46});
+  EXPECT_EQ(applyDeviceList(working, record, access), DeviceApplyResult::TooLarge);
+  EXPECT_EQ(record.devices[1].used, 0);
+  EXPECT_TRUE(board.writes.empty());
+
+  // A free slot between used ones does not cut the list short.
+  working = devicesOfSizes({46, 8, 20});
+  working[1] = DeviceEntry{};
+  EXPECT_EQ(applyDeviceList(working, record, access), DeviceApplyResult::Applied);
+  EXPECT_EQ(record.devices[0].size, 46);
+  EXPECT_EQ(record.devices[1].size, 20);
+  EXPECT_EQ(record.devices[2].used, 0);
+  const uint32_t bank = board.get32(a::kDeviceTablePointer);
+  EXPECT_EQ(board.get16(bank + 46), 20u) << "both entries reach the board";
+
+  working[0].size = 3;
+  EXPECT_EQ(applyDeviceList(working, record, access), DeviceApplyResult::Invalid);
+  EXPECT_EQ(record.devices[0].size, 46);
+}
+
+// ---------------------------------------------------------------- device live values
+
+using DeviceLiveValues = MemoryAccessTest;
+
+TEST_F(DeviceLiveValues, OneRequestPerTickReportsFailureInsteadOfZero) {
+  BoardDeviceValues source(access);
+  board.set16(a::variableAddress(128), 0);
+  board.set16(a::variableAddress(129), static_cast<uint16_t>(-300));
+  board.set16(a::variableAddress(131), 77);
+  const uint8_t variables[] = {131, 128, 129};
+  DeviceValueReading reading = source.readVariables(variables);
+  ASSERT_EQ(reading.status, DeviceValuesStatus::Read);
+  EXPECT_EQ(reading.values, (std::vector<int16_t>{77, 0, -300}));
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 1) << "one bundled request";
+  EXPECT_FALSE(state.linkBusy.load());
+
+  board.silent = true;
+  EXPECT_EQ(source.readVariables(variables).status, DeviceValuesStatus::Unavailable);
+  board.silent = false;
+  state.online = false;
+  EXPECT_EQ(source.readVariables(variables).status, DeviceValuesStatus::Unavailable);
+  state.online = true;
+  state.playbackOwner = kPlaybackOwnerPlaying;
+  EXPECT_EQ(source.readVariables(variables).status, DeviceValuesStatus::Unavailable);
+  state.playbackOwner = 0;
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 2) << "only the silent board was asked";
+}
+
+TEST_F(DeviceLiveValues, ABusyLinkSkipsTheTickWithoutWaiting) {
+  BoardDeviceValues source(access);
+  LinkHold connectThread(state);
+  ASSERT_TRUE(connectThread);
+  const uint8_t variables[] = {130};
+  EXPECT_EQ(source.readVariables(variables).status, DeviceValuesStatus::Skipped);
+  EXPECT_TRUE(board.writes.empty());
+  EXPECT_TRUE(state.linkBusy.load()) << "the holder keeps the link";
+}
+
+TEST(DeviceValueText, NoValueShowsDashesAndTheConnectionState) {
+  EXPECT_EQ(deviceValueText(std::nullopt), "--------");
+  EXPECT_EQ(deviceValueText(-12), "-12");
+  EXPECT_EQ(deviceConnection(128, int16_t{0}), DeviceConnection::Ok);
+  EXPECT_EQ(deviceConnection(128, int16_t{1}), DeviceConnection::Fault);
+  EXPECT_EQ(deviceConnection(128, std::nullopt), DeviceConnection::Unknown) << "a failed read is not OK";
+  EXPECT_EQ(deviceConnection(0, int16_t{0}), DeviceConnection::Unknown);
 }
 
 }  // namespace
