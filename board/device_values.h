@@ -40,6 +40,20 @@ inline DeviceValueSource& offlineDeviceValues() {
   return none;
 }
 
+class MemoryAccess;
+
+// The board's variables over the link: one bundled read request, only when
+// the link is free at that moment (a busy link skips the tick instead of
+// waiting for the connect thread).
+class BoardDeviceValues final : public DeviceValueSource {
+ public:
+  explicit BoardDeviceValues(MemoryAccess& access) : access_(access) {}
+  LiveRead readVariables(std::span<const uint8_t> variables, std::span<int16_t> values) override;
+
+ private:
+  MemoryAccess& access_;
+};
+
 // What a device dialog shows live: the value of each watched output and the
 // device's connection state from its status variable.
 class DeviceLiveView {

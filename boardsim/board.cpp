@@ -23,6 +23,7 @@ bool readOnly(uint32_t address) {
 
 Board::Board(BoardConfig config)
     : config_(std::move(config)), version_(config_.firmwareVersion), revision_(config_.firmwareRevision) {
+  for (const KpbusDevice& device : config_.kpbus) kpbus_.attach(device);
   formatFlash();
   powerOn();
 }
@@ -51,6 +52,7 @@ void Board::boot() {
   runner_ = MotionRunner{};
   live_.cancel();
   flashQueue_.clear();
+  deviceTableFault_ = false;
   memory_.clearRam();
   ++bootCount_;
   memory_.setU16(kBoardId, kBoardIdValue);
@@ -312,6 +314,7 @@ void Board::advance(uint64_t micros) {
 
 void Board::controlCycle() {
   ++cycles_;
+  serveDevices();
   if (runner_.running()) {
     uint32_t fault = 0;
     if (!runner_.cycle(memory_, &fault)) raiseError(kErrorMotion, fault);
@@ -324,6 +327,17 @@ void Board::controlCycle() {
   const uint16_t shutdown = memory_.u16(kBatteryShutdown);
   if (servosOn() && shutdown > 0 && battery < shutdown) memory_.setVariable(kServoPowerVariable, 0);
   updateState();
+}
+
+void Board::serveDevices() {
+  uint32_t faultAt = 0;
+  if (kpbus_.serve(memory_, &faultAt) == Kpbus::Table::Served) {
+    deviceTableFault_ = false;
+    return;
+  }
+  // Reported once, not every cycle, so other errors are not buried.
+  if (!deviceTableFault_) raiseError(kErrorDeviceTable, faultAt);
+  deviceTableFault_ = true;
 }
 
 void Board::updateState() {

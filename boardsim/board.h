@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board_memory.h"
+#include "kpbus.h"
 #include "motion_runner.h"
 #include "tav_protocol.h"
 
@@ -27,6 +28,7 @@ struct BoardConfig {
   uint64_t restartMicros = 200000;       // off the bus while restarting
   uint64_t firmwareMicros = 3000000;     // off the bus while a new firmware starts
   int failFlashOperation = 0;            // fault: the n-th flash operation (1-based) fails; 0 none
+  std::vector<KpbusDevice> kpbus;        // expansion devices attached to the bus (one per bus address)
 };
 
 inline constexpr int kServoLoadMilliVolts = 120;
@@ -91,6 +93,8 @@ class Board {
   BoardMemory& memory() { return memory_; }
   const BoardMemory& memory() const { return memory_; }
   BoardConfig& config() { return config_; }
+  // The expansion devices on the bus; a test changes their raw readings here.
+  Kpbus& kpbus() { return kpbus_; }
 
  private:
   struct FlashOp {
@@ -108,6 +112,7 @@ class Board {
   void startNextFlashOp();
   void completeFlashOp();
   void controlCycle();
+  void serveDevices();
   void updateState();
   bool servosOn() const { return memory_.variable(kServoPowerVariable) != 0; }
 
@@ -132,6 +137,9 @@ class Board {
 
   MotionRunner runner_;
   SliderTransition live_;
+
+  Kpbus kpbus_;
+  bool deviceTableFault_ = false;  // the malformed table has been reported
 };
 
 }  // namespace boardsim

@@ -467,6 +467,14 @@ void BoardServer::setVariable(int n, int16_t value) {
   board_.memory().setVariable(n, value);
 }
 
+bool BoardServer::setDeviceRaw(uint8_t busAddress, int index, int16_t value) {
+  std::lock_guard lock(mutex_);
+  KpbusDevice* device = board_.kpbus().device(busAddress);
+  if (!device || index < 0 || static_cast<size_t>(index) >= device->raw.size()) return false;
+  device->raw[static_cast<size_t>(index)] = value;
+  return true;
+}
+
 bool BoardServer::waitUntil(const std::function<bool(Board&)>& condition, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

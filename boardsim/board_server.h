@@ -78,6 +78,10 @@ class BoardServer {
   void write(uint32_t address, const std::vector<uint8_t>& bytes);
   int16_t variable(int n);
   void setVariable(int n, int16_t value);
+  // Sets raw reading `index` of the expansion device at `busAddress` (for
+  // KP-DIO: the levels of channel group `index`). False when no device is
+  // there or it has no such reading.
+  bool setDeviceRaw(uint8_t busAddress, int index, int16_t value);
   // Polls `condition` (board locked) until it holds; false after timeoutMs.
   bool waitUntil(const std::function<bool(Board&)>& condition, int timeoutMs);
 

@@ -33,6 +33,8 @@ const char kUsage[] =
     "      --unplug-after N       leave the bus after the n-th report from the host\n"
     "      --replug-after MS      come back that many ms after an unplug (default: never)\n"
     "      --fail-flash N         let the n-th flash operation fail\n"
+    "      --kpbus TYPE@ADDR[:raw=V,...]  attach an expansion device (repeatable): TYPE G1, LD, DIO,\n"
+    "                             AIN, MP3, GC or a type code; ADDR its bus address; V its raw readings\n"
     "  -v, --verbose              log connections, requests and restarts to stderr\n"
     "  -h, --help                 this text\n";
 
@@ -98,6 +100,7 @@ int main(int argc, char** argv) {
     kUnplug,
     kReplug,
     kFailFlash,
+    kKpbus,
   };
   static const option longOptions[] = {
       {"name", required_argument, nullptr, 'n'},
@@ -113,6 +116,7 @@ int main(int argc, char** argv) {
       {"unplug-after", required_argument, nullptr, kUnplug},
       {"replug-after", required_argument, nullptr, kReplug},
       {"fail-flash", required_argument, nullptr, kFailFlash},
+      {"kpbus", required_argument, nullptr, kKpbus},
       {"verbose", no_argument, nullptr, 'v'},
       {"help", no_argument, nullptr, 'h'},
       {nullptr, 0, nullptr, 0},
@@ -173,6 +177,16 @@ int main(int argc, char** argv) {
         if (!parseInt(optarg, 1, 1 << 30, &n)) return usageError("bad --fail-flash");
         options.board.failFlashOperation = static_cast<int>(n);
         break;
+      case kKpbus: {
+        boardsim::KpbusDevice device;
+        std::string why;
+        if (!boardsim::parseKpbusDevice(optarg, &device, &why)) return usageError(("bad --kpbus: " + why).c_str());
+        for (const boardsim::KpbusDevice& other : options.board.kpbus) {
+          if (other.busAddress == device.busAddress) return usageError("two --kpbus devices at one bus address");
+        }
+        options.board.kpbus.push_back(device);
+        break;
+      }
       case 'v':
         options.verbose = true;
         break;

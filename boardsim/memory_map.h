@@ -111,6 +111,7 @@ inline constexpr uint16_t kErrorFlashRefused = 0x04;    // address: the operatio
 inline constexpr uint16_t kErrorFlashVerify = 0x05;     // address: the page's address
 inline constexpr uint16_t kErrorFirmware = 0x06;        // address: the image's start address
 inline constexpr uint16_t kErrorMotion = 0x08;          // address: the instruction's address
+inline constexpr uint16_t kErrorDeviceTable = 0x09;     // address: the malformed device entry (or the pointer)
 
 // ---------------------------------------------------------------- ROM image header (offsets)
 namespace rom {

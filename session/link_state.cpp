@@ -7,8 +7,6 @@ uint8_t LinkState::advanceReadTag() {
   return static_cast<uint8_t>(readTag_.fetch_add(kReadTagStep) + kReadTagStep);
 }
 
-void LinkState::deviceBankSwitched() { nextDeviceBank_.fetch_xor(0x100); }
-
 LinkHold& LinkHold::operator=(LinkHold&& other) noexcept {
   if (this != &other) {
     release();

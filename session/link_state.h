@@ -37,14 +37,8 @@ struct LinkState {
   uint8_t advanceReadTag();
   uint8_t readTag() const { return readTag_.load(); }
 
-  // The device table bank offset (0 or 0x100) to use for the next table
-  // write. It alternates after every table that the board switched to.
-  uint32_t nextDeviceBankOffset() const { return nextDeviceBank_.load(); }
-  void deviceBankSwitched();
-
  private:
   std::atomic<uint8_t> readTag_{kFirstReadTag};
-  std::atomic<uint32_t> nextDeviceBank_{0x100};
 };
 
 // Holds the link for one scope and releases it on every way out. A hold

@@ -18,7 +18,6 @@ constexpr int kErrorClearMs = 16;
 constexpr int kRestartMs = 64;
 constexpr int kSettingsWriteMs = 64;
 constexpr int kServoWriteMs = 32;
-constexpr int kTableWriteMs = 80;
 constexpr int kReportPayload = 62;
 // Apply's settings blocks: 0x200028-0x200035 (battery, voice word, boot
 // timer, control period, voice bytes) and 0x20003C-0x20003F (pad type,
@@ -30,16 +29,6 @@ constexpr uint32_t kNameBytes = 15;          // robot name bytes at the name poi
 constexpr uint32_t kNameBlock = 16;          // read as one 16-byte block
 constexpr uint32_t kDeviceTableRead = 256;   // bytes read at the device table pointer
 constexpr uint32_t kDeviceTableWindow = 512;  // entries must end within this many bytes
-constexpr size_t kPackedTableLimit = 256;    // the packed table stays below this
-
-void put16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value));
-  out.push_back(static_cast<uint8_t>(value >> 8));
-}
-
-uint16_t get16(std::span<const uint8_t> bytes, size_t at) {
-  return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
-}
 
 }  // namespace
 
@@ -55,45 +44,6 @@ int flashStepMessageId(FlashStepResult result) {
 
 void showFlashStepError(FlashStepResult result) {
   if (int id = flashStepMessageId(result)) showMessage(id, MessageIcon::Error, MessageButtons::Ok);
-}
-
-std::vector<uint8_t> packDeviceTable(std::span<const DeviceEntry> devices) {
-  std::vector<uint8_t> table;
-  for (const DeviceEntry& entry : devices) {
-    if (!entry.used || !entry.sizeValid()) break;
-    // The entry and the terminator behind it must stay below the limit.
-    if (table.size() + entry.size + 2 >= kPackedTableLimit) break;
-    put16(table, entry.size);
-    put16(table, entry.type);
-    table.push_back(entry.busAddress);
-    table.push_back(entry.statusVariable);
-    table.insert(table.end(), entry.parameters.begin(), entry.parameters.begin() + (entry.size - kDeviceHeaderSize));
-  }
-  put16(table, 0);
-  return table;
-}
-
-void parseDeviceTable(std::span<const uint8_t> table, std::span<DeviceEntry> devices) {
-  size_t offset = 0;
-  size_t slot = 0;
-  for (; slot < devices.size(); ++slot) {
-    if (offset + kDeviceHeaderSize > table.size()) break;
-    const uint16_t size = get16(table, offset);
-    DeviceEntry entry;
-    entry.size = size;
-    // Size 0 ends the list; a size below the header or beyond the parameter
-    // field, or an entry running past the table, is not a device.
-    if (!entry.sizeValid() || offset + size > table.size()) break;
-    entry.used = 1;
-    entry.type = get16(table, offset + 2);
-    entry.busAddress = table[offset + 4];
-    entry.statusVariable = table[offset + 5];
-    std::copy_n(table.begin() + static_cast<std::ptrdiff_t>(offset + kDeviceHeaderSize), size - kDeviceHeaderSize,
-                entry.parameters.begin());
-    devices[slot] = entry;
-    offset += size;
-  }
-  for (; slot < devices.size(); ++slot) devices[slot] = DeviceEntry{};
 }
 
 MemoryAccess::MemoryAccess(BoardLink& link, LinkState& state, LinkTimeouts timeouts)
@@ -349,37 +299,7 @@ int MemoryAccess::applySettingsToRam(const CpuSettings& settings) {
 
   // Expansion devices: the new table goes into the bank the board is not
   // using, and only a completely written table is switched to.
-  const uint32_t bank = a::kDeviceBanks + state_.nextDeviceBankOffset();
-  const std::vector<uint8_t> table = packDeviceTable(settings.devices);
-  link_.storeBytes(bank, table);
-  const int tableSize = static_cast<int>(table.size());
-  bool tableWritten = true;
-  for (int done = 0; done < tableSize; done += kTableBlock) {
-    const int length = std::min(kTableBlock, tableSize - done);
-    if (!writeBlocks({{bank + static_cast<uint32_t>(done), length}})) {
-      tableWritten = false;
-      break;
-    }
-    sleepMs(kTableWriteMs);
-  }
-  if (tableWritten) {
-    link_.store32(a::kDeviceTablePointer, bank);
-    if (writeBlocks({{a::kDeviceTablePointer, 4}})) {
-      state_.deviceBankSwitched();
-      sleepMs(kTableWriteMs);
-    } else {
-      ok = false;
-    }
-  } else {
-    ok = false;
-  }
-
-  // Read the table back into the image, in blocks a read request can name.
-  std::vector<BoardBlock> readBack;
-  for (int done = 0; done < tableSize; done += kTableBlock) {
-    readBack.push_back({bank + static_cast<uint32_t>(done), std::min(kTableBlock, tableSize - done)});
-  }
-  readTransaction(readBack);
+  ok = writeDeviceTable(*this, settings.devices) && ok;
   return ok ? 1 : 0;
 }
 

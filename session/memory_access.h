@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "board/cpu_settings.h"
+#include "board/device_table.h"
 #include "session/board_link.h"
 #include "session/link_state.h"
 
@@ -82,18 +83,6 @@ enum class FlashStepResult { Done, ClearFailed, WriteFailed, WaitFailed };
 int flashStepMessageId(FlashStepResult result);
 // Shows that string as an error box; nothing for Done.
 void showFlashStepError(FlashStepResult result);
-
-// The packed device table: each used entry (size, type, bus address, status
-// variable, size - 6 parameter bytes) and a 16-bit 0. It stays below 256
-// bytes: packing stops before an entry that does not fit, and at an entry
-// whose size is out of range.
-std::vector<uint8_t> packDeviceTable(std::span<const DeviceEntry> devices);
-
-// Reads a packed device table from `table` (entries must end within it)
-// into the record's slots; the slots after the last entry become unused.
-// An entry with size 0 ends the list; one whose size is out of range or
-// that runs past the table is dropped and ends the list.
-void parseDeviceTable(std::span<const uint8_t> table, std::span<DeviceEntry> devices);
 
 class MemoryAccess {
  public:

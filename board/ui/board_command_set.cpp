@@ -3,6 +3,7 @@
 #include <QMetaObject>
 
 #include "board/cpu_settings_form.h"
+#include "board/device_values.h"
 #include "board/servo_correction.h"
 #include "board/ui/cpu_settings_dialog.h"
 #include "pose/base_poses.h"
@@ -21,7 +22,9 @@ void addBoardCommands(MainWindow& window, EditorState& state, OnlineSession& ses
                [&state, &session] { servoPositionCorrection(state, session); });
   commands.add({.id = c::kCpuSettings, .caption = "CPUの設定...", .place = {Menu::Settings, 100}},
                [&window, &state, &session] {
+                 BoardDeviceValues deviceValues(session.access());
                  CpuSettingsActions actions;
+                 actions.deviceValues = &deviceValues;
                  actions.sendToRam = [&session](const CpuSettings& settings) {
                    return session.access().applySettingsToRam(settings);
                  };

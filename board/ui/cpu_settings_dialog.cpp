@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 #include <optional>
 
+#include "board/ui/device_list_page.h"
 #include "shell/editor_state.h"
 #include "shell/messages.h"
 #include "shell/string_table.h"
@@ -41,11 +42,6 @@ constexpr int kServoNameLength = kServoNameFieldSize - 1;
 std::optional<QPoint> lastPosition;
 int lastTab = 0;
 
-DevicePageFactory& devicePageFactory() {
-  static DevicePageFactory factory;
-  return factory;
-}
-
 QLineEdit* lineEdit(int control, int maxLength = 12) {
   auto* edit = named(new QLineEdit, control);
   edit->setMaxLength(maxLength);
@@ -70,8 +66,6 @@ QString text(const std::u16string& s) { return toQString(s); }
 
 }  // namespace
 
-void setDevicePageFactory(DevicePageFactory factory) { devicePageFactory() = std::move(factory); }
-
 CpuSettingsDialog::CpuSettingsDialog(EditorState& state, CpuSettingsActions actions, QWidget* parent)
     : QDialog(parent), state_(state), actions_(std::move(actions)), work_(state.cpuSettings) {
   setObjectName("139");
@@ -81,7 +75,9 @@ CpuSettingsDialog::CpuSettingsDialog(EditorState& state, CpuSettingsActions acti
   tabs_->addTab(buildBasicPage(), toQString(loadUiString(kBasicTabString)));
   tabs_->addTab(buildServoPage(), toQString(loadUiString(kServoTabString)));
   // The expansion device page edits the same working copy.
-  QWidget* devices = devicePageFactory() ? devicePageFactory()(work_) : new QWidget;
+  QWidget* devices = new DeviceListPage(work_, state_.cpuSettings,
+                                        actions_.deviceValues ? *actions_.deviceValues : offlineDeviceValues(),
+                                        actions_.sendToRam);
   devices->setObjectName("137");
   tabs_->addTab(devices, toQString(loadUiString(kDeviceTabString)));
 

@@ -9,6 +9,7 @@
 
 #include "board/cpu_settings.h"
 #include "board/cpu_settings_form.h"
+#include "board/device_values.h"
 
 class QCheckBox;
 class QComboBox;
@@ -27,12 +28,9 @@ struct CpuSettingsActions {
   std::function<int(const CpuSettings&)> sendToRam;
   // The servo on/off button: the main window's servo command.
   std::function<void()> toggleServos;
+  // Where the expansion device dialogs read their live values; none: offline.
+  DeviceValueSource* deviceValues = nullptr;
 };
-
-// The expansion device page: made for the dialog's working copy. Until the
-// device page is built, a blank page holds its tab.
-using DevicePageFactory = std::function<QWidget*(CpuSettings& working)>;
-void setDevicePageFactory(DevicePageFactory factory);
 
 class CpuSettingsDialog : public QDialog {
   Q_OBJECT

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "board/device_values.h"
 #include "session/memory_map.h"
 #include "shell/pacing.h"
 #include "support/scripted_answerer.h"
@@ -640,31 +641,98 @@ TEST_F(MemorySettings, ApplySendsNoStaleDeviceTablePointer) {
   EXPECT_EQ(board.board[kGap], 0x5A);
 }
 
-TEST_F(MemorySettings, ApplyAlternatesDeviceBanksAndSwitchesOnlyToACompleteTable) {
+TEST_F(MemorySettings, DeviceTableGoesIntoTheBankTheBoardIsNotUsingThenThePointer) {
   CpuSettings settings;
   settings.devices = devicesOfSizes({100, 100, 52});
   settings.controlPeriod = 16000;
   settings.servos[29].termVb[2] = 44;
+  // A restarted board may run on either bank; the connection read its pointer.
+  board.set32(a::kDeviceTablePointer, 0x200500);
+  board.host[a::kDeviceTablePointer + 1] = 0x05;
+  board.host[a::kDeviceTablePointer + 2] = 0x20;
   ASSERT_EQ(access.applySettingsToRam(settings), 1);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
   EXPECT_EQ(board.get32(a::kControlPeriod), 16000u);
   EXPECT_EQ(board.board[a::kServoTableB + 16 * 29 + 11], 44);
-  EXPECT_EQ(board.writesTo(0x200500), 1);  // 250 bytes, then the rest
-  EXPECT_EQ(board.writesTo(0x200500 + 250), 1);
-  EXPECT_EQ(board.get16(0x200500 + 252), 0u);
+  EXPECT_EQ(board.writesTo(0x200500), 0) << "the bank in use is left alone";
+  EXPECT_EQ(board.writesTo(0x200400), 1);  // 250 bytes, then the rest
+  EXPECT_EQ(board.writesTo(0x200400 + 250), 1);
+  EXPECT_EQ(board.get16(0x200400 + 252), 0u);
+  // The pointer is switched only after the last piece of the table.
+  size_t lastPiece = 0, pointerWrite = 0;
+  for (size_t i = 0; i < board.writes.size(); ++i) {
+    if (board.writes[i].front().address == 0x200400 + 250) lastPiece = i;
+    if (board.writes[i].front().address == a::kDeviceTablePointer) pointerWrite = i;
+  }
+  EXPECT_GT(pointerWrite, lastPiece);
 
   ASSERT_EQ(access.applySettingsToRam(settings), 1);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u) << "a second table uses the other bank";
 
-  // The table's write fails: the board keeps its table and the bank is
-  // not given up.
+  // The table's write fails: the board keeps its table and pointer.
   const size_t before = board.writes.size();
-  board.failWritesFrom = static_cast<int>(before) + 61;  // settings and servo writes pass
+  board.failWritesFrom = static_cast<int>(before) + 62;  // settings, servo writes and the pointer's read pass
   EXPECT_EQ(access.applySettingsToRam(settings), 0);
-  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200400u);
-  EXPECT_EQ(board.writes.size(), before + 63);  // the read-back is tried too
-  EXPECT_EQ(state.nextDeviceBankOffset(), 0x100u);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200500u);
+  EXPECT_EQ(board.writes.size(), before + 63) << "nothing more after the failed piece";
+  EXPECT_EQ(board.writesTo(a::kDeviceTablePointer), 2);
   EXPECT_FALSE(state.linkBusy.load());
+}
+
+TEST_F(MemorySettings, NoDeviceTableIsWrittenWhenTheBankInUseIsUnknown) {
+  CpuSettings settings;
+  settings.devices = devicesOfSizes({10});
+  // A pointer that the board does not report, and one whose table reaches
+  // into both banks: either bank may be in use.
+  board.silent = true;
+  EXPECT_EQ(access.applySettingsToRam(settings), 0);
+  board.silent = false;
+  board.set32(a::kDeviceTablePointer, 0x200480);
+  board.host[a::kDeviceTablePointer] = 0x80;
+  board.host[a::kDeviceTablePointer + 1] = 0x04;
+  board.host[a::kDeviceTablePointer + 2] = 0x20;
+  EXPECT_EQ(access.applySettingsToRam(settings), 0);
+  EXPECT_EQ(board.writesTo(0x200400) + board.writesTo(0x200500), 0);
+  EXPECT_EQ(board.get32(a::kDeviceTablePointer), 0x200480u);
+}
+
+// ---------------------------------------------------------------- device live values
+
+using BoardLiveValues = MemoryAccessTest;
+
+TEST_F(BoardLiveValues, OneRequestPerTickReportsFailureInsteadOfZero) {
+  BoardDeviceValues source(access);
+  board.set16(a::variableAddress(128), 0);
+  board.set16(a::variableAddress(129), static_cast<uint16_t>(-300));
+  board.set16(a::variableAddress(131), 77);
+  const uint8_t variables[] = {131, 128, 129};
+  std::array<int16_t, 3> values{};
+  ASSERT_EQ(source.readVariables(variables, values), LiveRead::Read);
+  EXPECT_EQ(values, (std::array<int16_t, 3>{77, 0, -300}));
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 1) << "one bundled request";
+  EXPECT_FALSE(state.linkBusy.load());
+
+  board.silent = true;
+  EXPECT_EQ(source.readVariables(variables, values), LiveRead::Unavailable);
+  board.silent = false;
+  state.online = false;
+  EXPECT_EQ(source.readVariables(variables, values), LiveRead::Unavailable);
+  state.online = true;
+  state.playbackOwner = kPlaybackOwnerPlaying;
+  EXPECT_EQ(source.readVariables(variables, values), LiveRead::Unavailable);
+  state.playbackOwner = 0;
+  EXPECT_EQ(board.writesTo(a::kReadPointer), 2) << "only the silent board was asked";
+}
+
+TEST_F(BoardLiveValues, ABusyLinkSkipsTheTickWithoutWaiting) {
+  BoardDeviceValues source(access);
+  LinkHold connectThread(state);
+  ASSERT_TRUE(connectThread);
+  const uint8_t variables[] = {130};
+  std::array<int16_t, 1> values{};
+  EXPECT_EQ(source.readVariables(variables, values), LiveRead::Busy);
+  EXPECT_TRUE(board.writes.empty());
+  EXPECT_TRUE(state.linkBusy.load()) << "the holder keeps the link";
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "board/ui/board_command_set.h"
 #include "board/ui/cpu_settings_dialog.h"
+#include "board/ui/device_list_page.h"
 #include "display/ui/skin_images.h"
 #include "motion/motion.h"
 #include "pose/show_pose.h"
@@ -130,6 +131,8 @@ class CpuSettingsDialogTest : public QObject {
     dialog.show();
     QWidget& basic = page(dialog, 140);
     QWidget& servo = page(dialog, 166);
+    // The third tab is the expansion device list over the same working copy.
+    QVERIFY(qobject_cast<DeviceListPage*>(control<QTabWidget>(dialog, 1158)->widget(2)));
 
     QCOMPARE(control<QLineEdit>(basic, 1644)->text(), QString("6.5000"));
     setText(basic, 1646, "20000");
