@@ -24,19 +24,16 @@
 #include "shell/ui/commands.h"
 #include "shell/ui/main_window.h"
 #include "shell/undo_commands.h"
+#include "support/dialog_control.h"
 #include "support/scripted_answerer.h"
+#include "support/virtual_board_process.h"
 #include "support/temp_dir.h"
 
 using namespace kv;
 
 namespace {
 
-template <class W>
-W* control(QWidget& parent, int number) {
-  W* widget = parent.findChild<W*>(QString::number(number));
-  if (!widget) qFatal("control %d not found", number);
-  return widget;
-}
+using testing::control;
 
 QWidget& page(QWidget& dialog, int number) { return *control<QWidget>(dialog, number); }
 
@@ -102,24 +99,11 @@ void prepareRobot(EditorState& state) {
 class CpuSettingsDialogTest : public QObject {
   Q_OBJECT
 
-  testing::TempDir dir_;
-  QProcess board_;
+  testing::VirtualBoardProcess board_;
 
  private slots:
-  void initTestCase() {
-    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir_.path().string()));
-    setPacingScale(0.05);
-    board_.start(MARLO_SIM_PATH, {"--socket", "cpu-settings-test", "--time-scale", "0.05"});
-    QVERIFY(board_.waitForStarted(10000));
-    QVERIFY(board_.waitForReadyRead(20000));
-    QVERIFY(board_.readLine().startsWith("marlo-sim: listening"));
-  }
-
-  void cleanupTestCase() {
-    board_.terminate();
-    QVERIFY(board_.waitForFinished(10000));
-    setPacingScale(1.0);
-  }
+  void initTestCase() { QVERIFY(board_.start(MARLO_SIM_PATH, "cpu-settings-test")); }
+  void cleanupTestCase() { QVERIFY(board_.stop()); }
 
   void editsEachPageAndAppliesThemToTheRecordAndTheBoard() {
     testing::ScriptedAnswerer answers;

@@ -18,18 +18,14 @@
 #include "board/ui/device_dialogs.h"
 #include "board/ui/device_edit_dialog.h"
 #include "board/ui/device_list_page.h"
+#include "support/dialog_control.h"
 #include "support/scripted_answerer.h"
 
 using namespace kv;
 
 namespace {
 
-template <class W>
-W* control(QWidget& dialog, int number) {
-  W* widget = dialog.findChild<W*>(QString::number(number));
-  if (!widget) qFatal("control %d not found", number);
-  return widget;
-}
+using testing::control;
 
 void click(QWidget& dialog, int number) { QTest::mouseClick(control<QAbstractButton>(dialog, number), Qt::LeftButton); }
 

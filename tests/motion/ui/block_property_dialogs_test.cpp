@@ -13,18 +13,14 @@
 #include "motion/ui/block_property_dialogs.h"
 #include "shell/editor_state.h"
 #include "shell/undo_commands.h"
+#include "support/dialog_control.h"
 #include "support/scripted_answerer.h"
 
 using namespace kv;
 
 namespace {
 
-template <class W>
-W* control(QWidget& dialog, int number) {
-  W* widget = dialog.findChild<W*>(QString::number(number));
-  if (!widget) qFatal("control %d not found", number);
-  return widget;
-}
+using testing::control;
 
 void setText(QWidget& dialog, int number, const QString& text) {
   QLineEdit* edit = control<QLineEdit>(dialog, number);

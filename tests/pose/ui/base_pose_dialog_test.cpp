@@ -8,6 +8,7 @@
 
 #include "pose/ui/base_pose_dialog.h"
 #include "shell/editor_state.h"
+#include "support/dialog_control.h"
 #include "support/scripted_answerer.h"
 #include "support/temp_dir.h"
 
@@ -15,12 +16,7 @@ using namespace kv;
 
 namespace {
 
-template <class W>
-W* control(QWidget& dialog, int number) {
-  W* widget = dialog.findChild<W*>(QString::number(number));
-  if (!widget) qFatal("control %d not found", number);
-  return widget;
-}
+using testing::control;
 
 BasePose entry(const char16_t* name, int16_t value0) {
   BasePose pose;

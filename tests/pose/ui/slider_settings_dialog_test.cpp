@@ -9,6 +9,7 @@
 #include <QtTest>
 
 #include "pose/ui/slider_settings_dialog.h"
+#include "support/dialog_control.h"
 #include "support/scripted_answerer.h"
 #include "support/temp_dir.h"
 
@@ -16,12 +17,7 @@ using namespace kv;
 
 namespace {
 
-template <class W>
-W* control(QWidget& dialog, int number) {
-  W* widget = dialog.findChild<W*>(QString::number(number));
-  if (!widget) qFatal("control %d not found", number);
-  return widget;
-}
+using testing::control;
 
 SliderTable demoTable() {
   SliderTable table;

@@ -17,6 +17,7 @@
 #include "shell/ui/main_window.h"
 #include "shell/undo_commands.h"
 #include "support/scripted_answerer.h"
+#include "support/virtual_board_process.h"
 #include "support/temp_dir.h"
 
 using namespace kv;
@@ -48,24 +49,11 @@ bool goOffline(MainWindow& window, SessionController& controller) {
 class SessionControllerTest : public QObject {
   Q_OBJECT
 
-  testing::TempDir dir_;
-  QProcess board_;
+  testing::VirtualBoardProcess board_;
 
  private slots:
-  void initTestCase() {
-    qputenv("TAVLINK_VIRTUAL_DIR", QByteArray::fromStdString(dir_.path().string()));
-    setPacingScale(0.05);
-    board_.start(MARLO_SIM_PATH, {"--socket", "gui-test", "--time-scale", "0.05"});
-    QVERIFY(board_.waitForStarted(10000));
-    QVERIFY(board_.waitForReadyRead(20000));
-    QVERIFY(board_.readLine().startsWith("marlo-sim: listening"));
-  }
-
-  void cleanupTestCase() {
-    board_.terminate();
-    QVERIFY(board_.waitForFinished(10000));
-    setPacingScale(1.0);
-  }
+  void initTestCase() { QVERIFY(board_.start(MARLO_SIM_PATH, "gui-test")); }
+  void cleanupTestCase() { QVERIFY(board_.stop()); }
 
   void connectSendPlayStopDisconnect() {
     testing::ScriptedAnswerer answers;  // every question gets the cautious answer
