@@ -107,8 +107,10 @@ void SessionController::showSessionState() {
           CpuSettings settings = session_->cpuSettings();
           input.errorCode = settings.errorCode;
           input.errorAddress = settings.errorAddress;
-          input.alarmVoltage = settings.batteryAlarm;
-          input.shutdownVoltage = settings.batteryShutdown;
+          // The thresholds as the editor holds them: Apply changes them on
+          // the board without a new connection.
+          input.alarmVoltage = state_.cpuSettings.batteryAlarm;
+          input.shutdownVoltage = state_.cpuSettings.batteryShutdown;
           return input;
         },
         &window_);
