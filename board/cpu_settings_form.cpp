@@ -3,6 +3,7 @@
 #include <cmath>
 #include <optional>
 
+#include "board/rom_settings.h"
 #include "shell/messages.h"
 #include "shell/text_format.h"
 #include "shell/textfile.h"
@@ -45,10 +46,8 @@ FormCheck checkSigned16(const std::u16string& text, int control, int rangeString
 // Volts to the nearest mV; none when not a voltage the board can hold.
 std::optional<uint16_t> millivolts(const std::u16string& text) {
   const double volts = parseReal(text);
-  if (!(volts >= 0.0)) return std::nullopt;
-  const long long mv = std::llround(volts * 1000.0);
-  if (mv > kMaxMillivolts) return std::nullopt;
-  return static_cast<uint16_t>(mv);
+  if (!(volts >= 0.0) || std::llround(volts * 1000.0) > kMaxMillivolts) return std::nullopt;
+  return millivoltsFromVolts(volts);
 }
 
 FormCheck checkVoltage(const std::u16string& text, int control) {

@@ -114,18 +114,16 @@ QWidget* CpuSettingsDialog::buildBasicPage() {
   batteryShutdown_ = lineEdit(1641);
   auto* basics = new QGroupBox(jp("基本設定"));
   auto* basicsLayout = new QGridLayout(basics);
-  basicsLayout->addWidget(label("基本制御周期"), 0, 0);
-  basicsLayout->addWidget(controlPeriod_, 0, 1);
-  basicsLayout->addWidget(label("usec"), 0, 2);
-  basicsLayout->addWidget(label("起動タイマ"), 1, 0);
-  basicsLayout->addWidget(bootTimer_, 1, 1);
-  basicsLayout->addWidget(label("サイクル"), 1, 2);
-  basicsLayout->addWidget(label("バッテリ警告電圧"), 2, 0);
-  basicsLayout->addWidget(batteryAlarm_, 2, 1);
-  basicsLayout->addWidget(label("V"), 2, 2);
-  basicsLayout->addWidget(label("バッテリ停止電圧"), 3, 0);
-  basicsLayout->addWidget(batteryShutdown_, 3, 1);
-  basicsLayout->addWidget(label("V"), 3, 2);
+  // Caption, entry and unit on one row.
+  const auto addRow = [basicsLayout](int row, const char* caption, QWidget* entry, const char* unit) {
+    basicsLayout->addWidget(label(caption), row, 0);
+    basicsLayout->addWidget(entry, row, 1);
+    basicsLayout->addWidget(label(unit), row, 2);
+  };
+  addRow(0, "基本制御周期", controlPeriod_, "usec");
+  addRow(1, "起動タイマ", bootTimer_, "サイクル");
+  addRow(2, "バッテリ警告電圧", batteryAlarm_, "V");
+  addRow(3, "バッテリ停止電圧", batteryShutdown_, "V");
 
   interpolationSlider_ = spinBox(1642, 0, kInterpolationCount - 1);
   interpolationType_ = stringCombo(1649, kFirstInterpolationString, kInterpolationTypeCount);

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "linklib/tavlink.h"
-#include "board_process.h"
+#include "board_e2e_fixture.h"
 #include "session/board_link.h"
 #include "session/link_state.h"
 #include "session/memory_access.h"
@@ -39,8 +39,6 @@ namespace a = board_addr;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr const char* kTimeScale = "0.01";
-constexpr double kPacing = 0.01;
 // A read of a silent board gives up after its bad-read budget (about 1.3 s
 // per try); anything near this bound means a wait that does not end.
 constexpr auto kSilentReadBound = 8s;
@@ -52,39 +50,8 @@ constexpr uint32_t kBootCount = 0x200002;
 
 // ------------------------------------------------------------ fixture
 
-class BoardLinkE2E : public ::testing::Test {
+class BoardLinkE2E : public BoardE2ETest {
  protected:
-  void SetUp() override {
-    setenv("TAVLINK_VIRTUAL_DIR", dir_.path().c_str(), 1);
-    setPacingScale(kPacing);
-  }
-
-  void TearDown() override {
-    tavClose();
-    if (running_) {
-      EXPECT_EQ(board_.stop(), 0) << "marlo-sim did not end cleanly";
-    }
-    setPacingScale(1.0);
-    unsetenv("TAVLINK_VIRTUAL_DIR");
-  }
-
-  // Starts the board in this test's folder with the given extra options.
-  void startBoard(std::vector<std::string> options = {}) {
-    options.insert(options.begin(), {"--socket", "board", "--time-scale", kTimeScale});
-    const std::string error = board_.start(options);
-    ASSERT_EQ(error, "");
-    running_ = true;
-    ASSERT_EQ(board_.socketPath(), (dir_.path() / "board").string());
-  }
-
-  // Opens the link as the connect thread does and marks the session online.
-  bool connect() {
-    if (tavOpen(a::kVendorId, a::kProductId, a::kLowestVersion, a::kHighestVersion) != 1) return false;
-    state_.online = true;
-    state_.communicationError = false;
-    return true;
-  }
-
   // Opens the link again, for up to two seconds, after the board left the
   // bus. A board about to leave may still be found, so the board counts as
   // back only once it answers on the new link.
@@ -140,13 +107,6 @@ class BoardLinkE2E : public ::testing::Test {
     return bytes;
   }
 
-  kv::testing::TempDir dir_;
-  kv::testing::ScriptedAnswerer answerer_;
-  BoardProcess board_;
-  bool running_ = false;
-  TavBoardLink link_;
-  LinkState state_;
-  MemoryAccess access_{link_, state_};
 };
 
 // The time an operation takes.

@@ -9,7 +9,7 @@
 
 #include "board/device_table.h"
 #include "board/device_values.h"
-#include "board_process.h"
+#include "board_e2e_fixture.h"
 #include "linklib/tavlink.h"
 #include "session/board_link.h"
 #include "session/link_state.h"
@@ -51,34 +51,14 @@ DeviceEntry gyroSensor(uint8_t busAddress, uint8_t statusVariable, int16_t offse
   return entry;
 }
 
-class DeviceE2E : public ::testing::Test {
+class DeviceE2E : public BoardE2ETest {
  protected:
-  void SetUp() override {
-    setenv("TAVLINK_VIRTUAL_DIR", dir_.path().c_str(), 1);
-    setPacingScale(0.01);
-  }
-  void TearDown() override {
-    tavClose();
-    if (running_) EXPECT_EQ(board_.stop(), 0);
-    setPacingScale(1.0);
-    unsetenv("TAVLINK_VIRTUAL_DIR");
-  }
-
   // Starts marlo-sim a hundred times faster than real time, connects and
   // reads the board's settings as a connection does.
   void startAndConnect(std::vector<std::string> options = {}) {
-    options.insert(options.begin(), {"--socket", "board", "--time-scale", "0.01"});
-    ASSERT_EQ(board_.start(options), "");
-    running_ = true;
+    ASSERT_NO_FATAL_FAILURE(startBoard(std::move(options)));
     ASSERT_TRUE(connect());
     ASSERT_EQ(access_.readBoardSettings(settings_, nullptr), 1);
-  }
-
-  bool connect() {
-    if (tavOpen(a::kVendorId, a::kProductId, a::kLowestVersion, a::kHighestVersion) != 1) return false;
-    state_.online = true;
-    state_.communicationError = false;
-    return true;
   }
 
   uint32_t boardPointer() {
@@ -98,13 +78,6 @@ class DeviceE2E : public ::testing::Test {
     }
   }
 
-  kv::testing::TempDir dir_;
-  kv::testing::ScriptedAnswerer answerer_;
-  BoardProcess board_;
-  bool running_ = false;
-  TavBoardLink link_;
-  LinkState state_;
-  MemoryAccess access_{link_, state_};
   CpuSettings settings_;
 };
 
